@@ -1,0 +1,53 @@
+// The one table of settings: every key with its type and default. Every reader goes through it,
+// so no default is written twice.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "config/settings_store.h"
+
+namespace qs {
+
+enum class Setting {
+  ReScan,
+  PostExecution,
+  HideToTray,
+  ConfirmationLevel,
+  RenameSFV,
+  DeleteSFV,
+  CreateNoCheckFile,
+  DeleteQuarrystream,
+  AddQuietToMirrowen,
+  AutoRunAtStartup,
+};
+
+enum class SettingType { kInteger, kText };
+
+struct SettingSpec {
+  Setting setting;
+  std::string_view key;
+  SettingType type;
+  std::int32_t int_default;
+  std::string_view text_default;
+};
+
+std::span<const SettingSpec> AllSettings();
+const SettingSpec& SpecOf(Setting setting);
+
+std::int32_t ReadInt(const SettingsStore& store, Setting setting);
+std::string ReadText(const SettingsStore& store, Setting setting);
+void WriteInt(SettingsStore& store, Setting setting, std::int32_t value);
+void WriteText(SettingsStore& store, Setting setting, std::string_view value);
+
+// A switch is on only when its value is exactly 1.
+bool IsOn(const SettingsStore& store, Setting setting);
+
+// Quitting asks when ConfirmationLevel, read as unsigned, is at least 1.
+bool AsksOnQuit(const SettingsStore& store);
+// Removing a directory asks only when ConfirmationLevel is exactly 2.
+bool AsksOnRemove(const SettingsStore& store);
+
+}  // namespace qs

@@ -1,0 +1,33 @@
+// Starting programs from a command-line text, by the rules a Windows user's text is written in,
+// without a shell: names in downloaded paths can never inject commands.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/system_error.h"
+
+namespace qs {
+
+// Splits a command-line text into arguments exactly as Windows' CommandLineToArgvW does
+// (the program name by its own rule, backslashes before quotes, doubled quotes).
+std::vector<std::string> SplitCommandLine(std::string_view text);
+
+// Quotes one argument so that SplitCommandLine gives it back unchanged, whatever it holds
+// (spaces, double quotes, trailing backslashes).
+std::string QuoteArgument(std::string_view argument);
+
+// The inside of a double-quoted argument: `text` with every double quote and the backslashes
+// before it escaped, so that text placed between two quotes splits back to itself.
+std::string EscapeForQuotes(std::string_view text);
+
+// Starts the program named by the already split `arguments` detached, never waited for and
+// leaving no zombie. Returns 0, or kErrorFileNotFound when the program cannot be started.
+SystemError StartArguments(const std::vector<std::string>& arguments);
+
+// Splits `text`, resolves an unquoted program path that contains spaces by trying successive
+// prefixes as CreateProcess does, and starts it as StartArguments does.
+SystemError StartCommandLine(std::string_view text);
+
+}  // namespace qs

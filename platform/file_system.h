@@ -1,0 +1,63 @@
+// Every file operation the scan engine and the watch list perform, behind one interface so that
+// tests can inject faults (a vanished volume, a full disk, a read error) deterministically.
+// The real implementation is stateless and may be used from any thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/readable_file.h"
+#include "platform/system_error.h"
+
+namespace qs {
+
+struct DirectoryEntry {
+  std::string name;       // the entry's own name, never "." or ".."
+  std::string full_path;  // the listed directory (any trailing separator dropped), '/', name
+  // True only for real directories: a symbolic link to a directory reports false, so that a
+  // walk never descends into a link (a link loop must never hang a pass).
+  bool is_directory = false;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Opens a volume for checksumming with read sharing only: a file that any process holds open
+  // for writing answers kErrorSharingViolation (32). Other failures answer 2, 3 or 5. The file
+  // is read with the sequential-access hint.
+  virtual SystemError OpenForVerify(const std::string& path,
+                                    std::unique_ptr<ReadableFile>& file) = 0;
+
+  // Opens a text file (SFV, state file, dirs.cfg) for reading with sharing allowed.
+  virtual SystemError OpenForReading(const std::string& path,
+                                     std::unique_ptr<ReadableFile>& file) = 0;
+
+  // Lists a directory by its full path. Returns false when it cannot be listed; `entries` then
+  // holds nothing. Order is the order the system returns.
+  virtual bool ListDirectory(const std::string& directory, std::vector<DirectoryEntry>& entries) = 0;
+
+  // Replaces `path` with `content` crash-safely: a temporary file in the same folder, flushed
+  // to disk, renamed over the old one. On failure the old file is untouched and no temporary
+  // file is left behind.
+  virtual SystemError WriteFileAtomically(const std::string& path, std::string_view content) = 0;
+
+  // Creates (or truncates) an empty file.
+  virtual SystemError CreateEmptyFile(const std::string& path) = 0;
+
+  // Renames a file; fails with kErrorFileExists when the target exists.
+  virtual SystemError MoveFileNoReplace(const std::string& from, const std::string& to) = 0;
+
+  virtual SystemError DeleteFile(const std::string& path) = 0;
+};
+
+// The operating system's file system.
+FileSystem& RealFileSystem();
+
+// The suffix of the temporary files WriteFileAtomically makes; they never end in ".sfv" nor
+// carry a state-file name, so a walk can never mistake one for an SFV file or a state file.
+inline constexpr std::string_view kTemporaryFileSuffix = ".qstmp";
+
+}  // namespace qs

@@ -1,0 +1,41 @@
+// Splits a ReadableFile into lines (LF or CR LF; a CR before the LF is dropped with it), with a
+// bound on how much of one line is kept so that hostile input cannot exhaust memory.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "platform/readable_file.h"
+
+namespace qs {
+
+class LineReader {
+ public:
+  // Lines longer than `max_line_length` are cut to that length and flagged as truncated; the
+  // rest of such a line is skipped.
+  explicit LineReader(ReadableFile& file, std::size_t max_line_length = kDefaultMaxLineLength);
+
+  // Reads the next line into `line`. Returns false at the end of the file (or at a read error);
+  // a last line without a line end is still returned.
+  bool ReadLine(std::string& line);
+
+  // Whether the line last returned was longer than the bound.
+  bool LastLineTruncated() const { return truncated_; }
+
+  // Longer than any file name or path a file system accepts.
+  static constexpr std::size_t kDefaultMaxLineLength = 64 * 1024;
+
+ private:
+  bool Fill();
+
+  ReadableFile& file_;
+  std::size_t max_line_length_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool eof_ = false;
+  bool truncated_ = false;
+};
+
+}  // namespace qs

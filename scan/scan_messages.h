@@ -1,0 +1,37 @@
+// The four messages the worker posts to its front end, with their Windows numeric values.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qs {
+
+inline constexpr std::uint32_t WM_SCAN_ROWPROGRESS = 0x801A;   // wparam row, lparam percent
+inline constexpr std::uint32_t WM_SCAN_FINISHED = 0x801B;      // 0, 0
+inline constexpr std::uint32_t WM_SCAN_SETCOMPLETE = 0x801C;   // texts travel in `texts`
+inline constexpr std::uint32_t WM_SCAN_FILEPROGRESS = 0x801D;  // 0, lparam percent
+
+// The two texts of WM_SCAN_SETCOMPLETE; whoever holds the message owns them, so nothing leaks
+// when nobody handles it.
+struct SetCompleteTexts {
+  std::string sfv_text;
+  std::string volume_text;
+};
+
+struct ScanMessage {
+  std::uint32_t id = 0;
+  std::int64_t wparam = 0;
+  std::int64_t lparam = 0;
+  std::unique_ptr<SetCompleteTexts> texts;
+};
+
+// Receives the worker's messages. Post() is called on the worker thread and must only queue
+// the message: it must never wait for the receiving thread.
+class ScanMessageSink {
+ public:
+  virtual ~ScanMessageSink() = default;
+  virtual void Post(ScanMessage message) = 0;
+};
+
+}  // namespace qs

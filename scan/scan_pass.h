@@ -1,0 +1,36 @@
+// One scan pass over the watch list: walk every included source tree, find the SFV files, check
+// each set against its state file, hand complete sets on, and report progress by messages.
+#pragma once
+
+#include "config/settings_store.h"
+#include "config/watch_list.h"
+#include "platform/file_system.h"
+#include "platform/manual_reset_event.h"
+#include "scan/completion_actions.h"
+#include "scan/pause_gate.h"
+#include "scan/scan_messages.h"
+
+namespace qs {
+
+// What a pass works with. The events and the gate are shared with the window's thread; the
+// rest is only read during the pass.
+struct ScanPassContext {
+  const WatchList* watch_list = nullptr;
+  ScanMessageSink* sink = nullptr;
+  const SettingsStore* settings = nullptr;
+  FileSystem* fs = nullptr;
+  CompletionActions* completion = nullptr;  // may be null: complete sets are then only recorded
+  ManualResetEvent* stop_event = nullptr;   // set by the window to ask the pass to stop
+  ManualResetEvent* done_event = nullptr;   // set by the pass when it leaves, whatever the reason
+  const PauseGate* pause = nullptr;         // may be null
+};
+
+// Runs one pass on the calling thread. Returns 1 after a normal end (WM_SCAN_FINISHED posted),
+// 0 after an early end (stop request, an SFV file that cannot be opened, a state file that
+// cannot be written).
+unsigned ScanThreadProc(ScanPassContext& context);
+
+inline constexpr const char* kStateFileName = "#####Quarrystream#####";
+inline constexpr const char* kVerifiedMarkerName = "#####Quarrystream.SFV.is.OK#####";
+
+}  // namespace qs
