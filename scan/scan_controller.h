@@ -1,0 +1,96 @@
+// The machinery around the scan worker, free of any GUI: starting and stopping the one worker,
+// its pause, the countdown to the next pass and the handling of the worker's messages. The
+// desktop window and the headless runner both drive this one state machine.
+//
+// Thread contract: every member function is called on one thread, the front end's (the
+// "window's thread"), never on the worker. The worker posts into `sink`; the front end carries
+// each message over to its own thread, in the order posted, and calls Dispatch there. Messages
+// of a worker that is already released are harmless: progress only sets display values.
+// StopScan (and every handler that calls it) blocks until the worker reaches its next stop
+// check or the end of its current read block.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "scan/scan_messages.h"
+
+namespace qs {
+
+class CompletionActions;
+class CountdownTimer;
+class FileSystem;
+class ScanDisplay;
+class SettingsStore;
+class Sleeper;
+class WatchList;
+struct ScanWorker;
+
+struct ScanControllerSetup {
+  const WatchList* watch_list = nullptr;
+  const SettingsStore* settings = nullptr;
+  FileSystem* fs = nullptr;
+  CompletionActions* completion = nullptr;  // may be null: complete sets are then only recorded
+  ScanMessageSink* sink = nullptr;          // thread-safe; see the thread contract above
+  ScanDisplay* display = nullptr;
+  CountdownTimer* timer = nullptr;
+  Sleeper* sleeper = nullptr;  // null: real sleeping
+  // Starts the post-execution command line; null: StartCommandLine.
+  std::function<void(const std::string& command_line)> start_command;
+};
+
+class ScanController {
+ public:
+  explicit ScanController(ScanControllerSetup setup);
+  // Shuts down: a worker still running is stopped and joined.
+  ~ScanController();
+  ScanController(const ScanController&) = delete;
+  ScanController& operator=(const ScanController&) = delete;
+
+  // Once the watch list is loaded: countdown = ReScan, countdown stopped, then StartScan, so the
+  // first pass runs at once; the countdown text stays empty until the first tick.
+  void Initialise();
+
+  void StartScan();
+  void StopScan();
+  void OnCountdownTimer(int id);
+  void OnScanFinished();
+  void OnForceStartScan();
+  void OnForceStopScan();
+  void OnPauseButton();
+  void OnScanRowProgress(std::int64_t row, std::int64_t percent);
+  void OnScanFileProgress(std::int64_t percent);
+  void OnSetComplete(std::unique_ptr<SetCompleteTexts> texts, std::string_view field_text);
+
+  // Routes one message the worker posted to its handler; the post-execution text is read from
+  // the display at that moment. Unknown ids are dropped.
+  void Dispatch(ScanMessage message);
+
+  // The exit: stops the worker (resuming it first when paused) and the countdown. Afterwards
+  // late messages and ticks are dropped (their texts released) and nothing starts again.
+  void Shutdown();
+
+  bool HasWorker() const { return worker_ != nullptr; }
+  bool IsPaused() const;
+  std::int64_t Countdown() const { return countdown_; }
+  bool CountdownRunning() const { return countdown_running_ != 0; }
+  // The worker has left its pass but is not released yet ("Ended early" until Force stop).
+  bool WorkerEnded() const;
+
+ private:
+  void StartCountdown();
+  void StopCountdown();
+  void ResetProgress();
+  std::int64_t ReScanSeconds() const;
+
+  ScanControllerSetup setup_;
+  std::unique_ptr<ScanWorker> worker_;
+  std::int64_t countdown_ = 0;
+  int countdown_running_ = 0;
+  bool shut_down_ = false;
+};
+
+}  // namespace qs

@@ -1,0 +1,34 @@
+// What the scan controller shows: the main window's status, countdown and progress controls, or
+// the headless runner's terminal lines.
+//
+// Thread contract: called only on the thread that drives the ScanController (the window's
+// thread). An implementation may ignore rows it does not have.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qs {
+
+class ScanDisplay {
+ public:
+  virtual ~ScanDisplay() = default;
+  // "Running", "Paused" or "Idle".
+  virtual void SetStatusText(std::string_view text) = 0;
+  // "%i s", "%i s [paused]" or "0 s".
+  virtual void SetCountdownText(std::string_view text) = 0;
+  // The cell of `row` in `column` (3, "Progress") of the watch list; redrawn only on a change.
+  virtual void SetProgressPercent(std::int64_t row, int column, std::int64_t percent) = 0;
+  // The progress bar of the set under verification, 0 to 100.
+  virtual void SetFileProgress(std::int64_t percent) = 0;
+  // The rows of the watch list as shown.
+  virtual std::size_t RowCount() const = 0;
+  // The post-execution field's current text, saved or not.
+  virtual std::string PostExecutionText() const = 0;
+};
+
+inline constexpr int kProgressColumn = 3;
+
+}  // namespace qs

@@ -1,0 +1,83 @@
+// The control block of the one scan worker: a thread that runs one pass and ends, the events by
+// which the window's thread asks it to stop and learns that it has left the pass, and the
+// cooperative pause.
+//
+// Thread contract: StartScanWorker, PauseScanWorker, ResumeScanWorker and StopScanWorker are
+// called on the window's thread only, which alone writes `bPaused`. The worker thread reads the
+// rest, which does not change during its life, sets `hDoneEvent` when it leaves the pass, and
+// never calls into the window: it only posts to `hWnd`. The worker runs below normal priority.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "platform/manual_reset_event.h"
+#include "scan/pause_gate.h"
+#include "scan/scan_messages.h"
+#include "scan/scan_pass.h"
+
+namespace qs {
+
+class CompletionActions;
+class FileSystem;
+class Sleeper;
+class SettingsStore;
+class WatchList;
+
+// Passes the worker's messages on to the window's sink and remembers whether this worker has
+// posted WM_SCAN_FINISHED, so that a late message of an earlier worker is told apart.
+class ScanWorkerRelay final : public ScanMessageSink {
+ public:
+  explicit ScanWorkerRelay(ScanMessageSink& target) : target_(target) {}
+  void Post(ScanMessage message) override;
+  bool FinishedPosted() const { return finished_posted_.load(std::memory_order_acquire); }
+
+ private:
+  ScanMessageSink& target_;
+  std::atomic<bool> finished_posted_{false};
+};
+
+struct ScanWorkerSetup {
+  ScanMessageSink* sink = nullptr;
+  const WatchList* watch_list = nullptr;
+  const SettingsStore* settings = nullptr;
+  FileSystem* fs = nullptr;
+  CompletionActions* completion = nullptr;  // may be null
+};
+
+struct ScanWorker {
+  explicit ScanWorker(const ScanWorkerSetup& setup);
+  ScanWorker(const ScanWorker&) = delete;
+  ScanWorker& operator=(const ScanWorker&) = delete;
+
+  ScanMessageSink* hWnd = nullptr;
+  std::thread pThread;
+  ManualResetEvent hStopEvent;
+  ManualResetEvent hDoneEvent;
+  int bPaused = 0;
+  const WatchList* pWatchList = nullptr;
+
+  PauseGate pause;
+  ScanWorkerRelay relay;
+  ScanPassContext context;
+};
+
+// Creates the control block and starts its thread, which lowers its own priority and runs one
+// pass. Returns null when the thread cannot be created; nothing then waits for it.
+std::unique_ptr<ScanWorker> StartScanWorker(const ScanWorkerSetup& setup);
+
+// The worker comes to rest at its next stop check or between two read blocks, keeping its open
+// files, and holds no lock the window's thread needs while it rests.
+void PauseScanWorker(ScanWorker& worker);
+void ResumeScanWorker(ScanWorker& worker);
+
+// Sets the stop event (resuming a paused worker first, so that it can see the request), waits
+// for the done event, waits 500 ms on `sleeper`, then until the thread has ended. Returns with
+// the thread joined; the caller then releases the block. A stop reaches a running checksum
+// between two read blocks: the checksum is dropped and its entry's status is not written.
+void StopScanWorker(ScanWorker& worker, Sleeper& sleeper);
+
+inline constexpr int kStopScanPauseMs = 500;
+
+}  // namespace qs
