@@ -2,23 +2,44 @@
 // with CR LF line ends and read with LF or CR LF.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/watch_entry.h"
 #include "platform/file_system.h"
+#include "platform/line_reader.h"
 
 namespace qs {
 
 class WatchList;
 
-// Parses the text of a dirs.cfg; an incomplete record at the end is dropped.
+// The longest path a record keeps. Far beyond any path a file system accepts (4,096 bytes on
+// Linux, 32,767 UTF-16 units on Windows), yet it bounds what a damaged or hostile file costs.
+inline constexpr std::size_t kMaxStoredPathLength = LineReader::kDefaultMaxLineLength;
+
+// Parses the text of a dirs.cfg; an incomplete record at the end is dropped, and so is a record
+// with a line longer than kMaxStoredPathLength (it was not written by this program, and a cut
+// path would name another directory).
 std::vector<WatchEntry> ParseDirs(ReadableFile& file);
 std::string FormatDirs(const std::vector<WatchEntry>& entries);
+
+// The number at the start of a record's first line, read as atoi reads it: leading white space
+// skipped, an optional sign, digits up to the first other character, 0 without digits.
+// Numbers beyond 32 bits are clamped to the nearest 32-bit value.
+std::int32_t ParseInclude(std::string_view line);
+
+// Whether a path can be written as one line of dirs.cfg and read back unchanged: no line break,
+// no zero byte, at most kMaxStoredPathLength bytes.
+bool IsStorablePath(std::string_view path);
 
 // Rebuilds `list` from the file; a missing or unreadable file gives an empty list.
 void LoadDirs(FileSystem& fs, const std::string& path, WatchList& list);
 // Writes the whole list crash-safely; false when it could not be written (the old file stays).
+// A list holding a path that IsStorablePath refuses is not written at all, since its line break
+// would shift every later record.
 bool SaveDirs(FileSystem& fs, const std::string& path, const WatchList& list);
 
 }  // namespace qs

@@ -50,4 +50,11 @@ bool AsksOnQuit(const SettingsStore& store);
 // Removing a directory asks only when ConfirmationLevel is exactly 2.
 bool AsksOnRemove(const SettingsStore& store);
 
+// The settings side of saving the autorun switch: writes AutoRunAtStartup and, when it is 1,
+// forces HideToTray to 1 (a program started at log-on goes straight to the tray). Call it after
+// the other settings are written, so the forced HideToTray is not overwritten by the check box.
+// Returns true when the autostart entry must be set, false when it must be removed; the front
+// end then acts on the platform's Autostart.
+bool SaveAutoRun(SettingsStore& store, std::int32_t value);
+
 }  // namespace qs
