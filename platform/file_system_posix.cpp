@@ -1,1 +1,286 @@
-// Placeholder: filled in by its owner.
+#include "platform/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/posix_file.h"
+#include "platform/unique_fd.h"
+
+namespace qs {
+
+namespace {
+
+// File systems whose lease answers cannot be trusted: NFSv4 and SMB may report a writer for ever
+// (a set would never complete), FUSE servers do as they please.
+bool LeaseProbeUnreliable(int fd) {
+  struct statfs info {};
+  if (::fstatfs(fd, &info) != 0) {
+    return true;
+  }
+  switch (static_cast<unsigned long>(info.f_type)) {
+    case 0x6969UL:      // NFS
+    case 0x517BUL:      // SMB
+    case 0xFF534D42UL:  // CIFS
+    case 0xFE534D42UL:  // SMB2
+    case 0x65735546UL:  // FUSE
+    case 0x01021997UL:  // 9P
+    case 0x00C36400UL:  // Ceph
+    case 0x5346414FUL:  // AFS
+    case 0x73757245UL:  // Coda
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A read lease is refused with EAGAIN while anyone (this process included) has the file open for
+// writing: the closest Linux gets to a share mode that denies writers. The lease is dropped at
+// once; a writer that opens the file in between waits only for that instant (and its lease-break
+// SIGIO is ignored by the process).
+bool HasWriter(int fd) {
+  if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+    ::fcntl(fd, F_SETLEASE, F_UNLCK);
+    return false;
+  }
+  // EACCES (a file of another user), EINVAL (leases unsupported or disabled): just read.
+  return errno == EAGAIN || errno == EBUSY;
+}
+
+// Opens an existing regular file for reading. O_NONBLOCK keeps a FIFO with a volume's name from
+// hanging the worker; anything but a regular file is refused as Windows refuses a folder.
+SystemError OpenRegularFile(const std::string& path, UniqueFd& fd) {
+  fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd.Valid()) {
+    return ErrorForPath(errno, path);
+  }
+  struct stat info {};
+  if (::fstat(fd.Get(), &info) != 0) {
+    return SystemErrorFromErrno(errno);
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return kErrorAccessDenied;
+  }
+  const int flags = ::fcntl(fd.Get(), F_GETFL);
+  if (flags >= 0) {
+    ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
+  }
+  return kErrorSuccess;
+}
+
+bool WriteAll(int fd, std::string_view content) {
+  while (!content.empty()) {
+    const ssize_t written = ::write(fd, content.data(), content.size());
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    content.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A fresh name beside `path`; the leading dot hides it, the suffix keeps a walk from taking it
+// for an SFV or a state file.
+std::string TemporaryNameFor(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  const auto slash = path.find_last_of('/');
+  const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  // Short enough that the name stays under NAME_MAX whatever the target's length.
+  const std::string base = path.substr(directory.size()).substr(0, 64);
+  return directory + "." + base + "." + std::to_string(::getpid()) + "-" +
+         std::to_string(counter.fetch_add(1)) + std::string(kTemporaryFileSuffix);
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  SystemError OpenForVerify(const std::string& path, std::unique_ptr<ReadableFile>& file) override {
+    file.reset();
+    UniqueFd fd;
+    if (const SystemError error = OpenRegularFile(path, fd); error != kErrorSuccess) {
+      return error;
+    }
+    if (!LeaseProbeUnreliable(fd.Get()) && HasWriter(fd.Get())) {
+      return kErrorSharingViolation;
+    }
+    ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    file = std::make_unique<FdReadableFile>(std::move(fd));
+    return kErrorSuccess;
+  }
+
+  SystemError OpenForReading(const std::string& path,
+                             std::unique_ptr<ReadableFile>& file) override {
+    file.reset();
+    UniqueFd fd;
+    if (const SystemError error = OpenRegularFile(path, fd); error != kErrorSuccess) {
+      return error;
+    }
+    file = std::make_unique<FdReadableFile>(std::move(fd));
+    return kErrorSuccess;
+  }
+
+  bool ListDirectory(const std::string& directory, std::vector<DirectoryEntry>& entries) override {
+    entries.clear();
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      return false;
+    }
+    DIR* dir = ::fdopendir(fd);
+    if (dir == nullptr) {
+      ::close(fd);
+      return false;
+    }
+    std::string prefix = directory;
+    while (!prefix.empty() && prefix.back() == '/') {
+      prefix.pop_back();
+    }
+    prefix.push_back('/');
+    bool ok = true;
+    for (;;) {
+      errno = 0;
+      const dirent* item = ::readdir(dir);
+      if (item == nullptr) {
+        ok = errno == 0;
+        break;
+      }
+      const std::string_view name = item->d_name;
+      if (name == "." || name == "..") {
+        continue;
+      }
+      bool is_directory = item->d_type == DT_DIR;
+      if (item->d_type == DT_UNKNOWN) {
+        struct stat info {};
+        is_directory =
+            ::fstatat(fd, item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+      }
+      entries.push_back({std::string(name), prefix + std::string(name), is_directory});
+    }
+    ::closedir(dir);
+    if (!ok) {
+      entries.clear();
+    }
+    return ok;
+  }
+
+  SystemError WriteFileAtomically(const std::string& path, std::string_view content) override {
+    // Replace what a link points to, not the link: a settings file kept elsewhere stays linked.
+    std::string target = path;
+    struct stat link_info {};
+    if (::lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
+      if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+      }
+    }
+    UniqueFd fd;
+    std::string temporary;
+    for (int attempt = 0; attempt < 100 && !fd.Valid(); ++attempt) {
+      temporary = TemporaryNameFor(target);
+      fd.Reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      if (!fd.Valid() && errno != EEXIST) {
+        return ErrorForPath(errno, temporary);
+      }
+    }
+    if (!fd.Valid()) {
+      return kErrorFileExists;
+    }
+    struct stat old_info {};
+    if (::stat(target.c_str(), &old_info) == 0 && S_ISREG(old_info.st_mode)) {
+      ::fchmod(fd.Get(), old_info.st_mode & 07777);
+    }
+    int error = 0;
+    if (!WriteAll(fd.Get(), content) || ::fsync(fd.Get()) != 0) {
+      error = errno;
+    }
+    if (::close(fd.Release()) != 0 && error == 0) {
+      error = errno;
+    }
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
+      error = errno;
+    }
+    if (error != 0) {
+      ::unlink(temporary.c_str());
+      return SystemErrorFromErrno(error);
+    }
+    // Makes the rename itself durable; the new content is already in place, so a failure here
+    // changes nothing the caller could act on.
+    UniqueFd directory(::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.Valid()) {
+      ::fsync(directory.Get());
+    }
+    return kErrorSuccess;
+  }
+
+  SystemError CreateEmptyFile(const std::string& path) override {
+    UniqueFd fd(::open(path.c_str(),
+                       O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666));
+    return fd.Valid() ? kErrorSuccess : ErrorForPath(errno, path);
+  }
+
+  SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+      return kErrorSuccess;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+      return MoveError(errno, from, to);
+    }
+    // The file system cannot refuse atomically: a hard link refuses an existing target; where
+    // links are unsupported too, check first and accept the small window.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+      ::unlink(from.c_str());
+      return kErrorSuccess;
+    }
+    if (errno == EEXIST || errno == ENOENT || errno == ENOTDIR) {
+      return MoveError(errno, from, to);
+    }
+    struct stat existing {};
+    if (::lstat(to.c_str(), &existing) == 0) {
+      return kErrorFileExists;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0 ? kErrorSuccess : MoveError(errno, from, to);
+  }
+
+  SystemError DeleteFile(const std::string& path) override {
+    if (::unlink(path.c_str()) == 0) {
+      return kErrorSuccess;
+    }
+    return ErrorForPath(errno, path);
+  }
+
+ private:
+  static SystemError MoveError(int errno_value, const std::string& from, const std::string& to) {
+    if (errno_value != ENOENT) {
+      return SystemErrorFromErrno(errno_value);
+    }
+    struct stat source {};
+    return ::lstat(from.c_str(), &source) != 0 ? ErrorForPath(ENOENT, from)
+                                               : ErrorForPath(ENOENT, to);
+  }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static PosixFileSystem file_system;
+  return file_system;
+}
+
+}  // namespace qs

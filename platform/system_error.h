@@ -11,6 +11,7 @@ using SystemError = std::uint32_t;
 inline constexpr SystemError kErrorSuccess = 0;
 inline constexpr SystemError kErrorFileNotFound = 2;
 inline constexpr SystemError kErrorPathNotFound = 3;
+inline constexpr SystemError kErrorTooManyOpenFiles = 4;
 inline constexpr SystemError kErrorAccessDenied = 5;
 inline constexpr SystemError kErrorNotEnoughMemory = 8;
 inline constexpr SystemError kErrorCrc = 23;  // ERROR_CRC, "data error"

@@ -1,0 +1,45 @@
+#include "platform/posix_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace qs {
+
+namespace {
+
+std::string ParentOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+SystemError ErrorForPath(int errno_value, const std::string& path) {
+  if (errno_value != ENOENT) {
+    return SystemErrorFromErrno(errno_value);
+  }
+  struct stat parent {};
+  if (::stat(ParentOf(path).c_str(), &parent) == 0 && S_ISDIR(parent.st_mode)) {
+    return kErrorFileNotFound;
+  }
+  return kErrorPathNotFound;
+}
+
+long FdReadableFile::Read(void* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(fd_.Get(), buffer, size);
+    if (got >= 0) {
+      return static_cast<long>(got);
+    }
+    if (errno != EINTR) {
+      return -1;
+    }
+  }
+}
+
+}  // namespace qs
