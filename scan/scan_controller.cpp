@@ -1,1 +1,198 @@
-// Placeholder: filled in by its owner.
+#include "scan/scan_controller.h"
+
+#include <utility>
+
+#include "config/settings_keys.h"
+#include "scan/countdown_timer.h"
+#include "scan/scan_display.h"
+#include "scan/scan_worker.h"
+#include "scan/sleeper.h"
+
+namespace qs {
+namespace {
+
+constexpr std::string_view kStatusRunning = "Running";
+constexpr std::string_view kStatusPaused = "Paused";
+constexpr std::string_view kStatusIdle = "Idle";
+
+std::string CountdownText(std::int64_t seconds) {
+  return std::to_string(seconds) + " s";
+}
+
+}  // namespace
+
+ScanController::ScanController(ScanControllerSetup setup) : setup_(std::move(setup)) {
+  if (setup_.sleeper == nullptr) {
+    setup_.sleeper = &RealSleeper();
+  }
+}
+
+// Only the worker is stopped here: the display and the timer may be gone already.
+ScanController::~ScanController() {
+  if (worker_ != nullptr) {
+    StopScanWorker(*worker_, *setup_.sleeper);
+    worker_.reset();
+  }
+}
+
+void ScanController::Initialise() {
+  countdown_ = ReScanSeconds();
+  countdown_running_ = 0;
+  StartScan();
+}
+
+void ScanController::StartScan() {
+  if (worker_ != nullptr || shut_down_) {
+    return;
+  }
+  worker_ = StartScanWorker(
+      {setup_.sink, setup_.watch_list, setup_.settings, setup_.fs, setup_.completion});
+  if (worker_ == nullptr) {
+    // No thread could be made: stay idle and try again when the countdown runs out.
+    setup_.display->SetStatusText(kStatusIdle);
+    StartCountdown();
+    return;
+  }
+  setup_.display->SetStatusText(kStatusRunning);
+}
+
+void ScanController::StopScan() {
+  if (worker_ == nullptr) {
+    return;
+  }
+  StopScanWorker(*worker_, *setup_.sleeper);
+  worker_.reset();
+  setup_.display->SetFileProgress(0);
+  setup_.display->SetStatusText(kStatusIdle);
+}
+
+void ScanController::OnCountdownTimer(int id) {
+  if (id != kCountdownTimerId || shut_down_) {
+    return;
+  }
+  --countdown_;
+  setup_.display->SetCountdownText(CountdownText(countdown_));
+  if (countdown_ == 0) {
+    countdown_ = ReScanSeconds();
+    StopCountdown();
+    StartScan();
+  }
+}
+
+void ScanController::OnScanFinished() {
+  // A late WM_SCAN_FINISHED of a worker released earlier must not end the one running now.
+  if (worker_ != nullptr && !worker_->relay.FinishedPosted()) {
+    return;
+  }
+  StopScan();
+  setup_.display->SetStatusText(kStatusIdle);
+  StartCountdown();
+  ResetProgress();
+}
+
+void ScanController::OnForceStartScan() {
+  StopCountdown();
+  setup_.display->SetCountdownText(CountdownText(0));
+  countdown_ = ReScanSeconds();
+  StartScan();
+}
+
+void ScanController::OnForceStopScan() {
+  StopScan();
+  setup_.display->SetStatusText(kStatusIdle);
+  StartCountdown();
+  ResetProgress();
+}
+
+void ScanController::OnPauseButton() {
+  if (worker_ != nullptr) {
+    if (worker_->bPaused == 1) {
+      ResumeScanWorker(*worker_);
+      setup_.display->SetStatusText(kStatusRunning);
+    } else {
+      PauseScanWorker(*worker_);
+      setup_.display->SetStatusText(kStatusPaused);
+    }
+    return;
+  }
+  if (countdown_running_ != 1) {
+    StartCountdown();
+    setup_.display->SetCountdownText(CountdownText(countdown_));
+  } else {
+    StopCountdown();
+    setup_.display->SetCountdownText(CountdownText(countdown_) + " [paused]");
+  }
+}
+
+void ScanController::OnScanRowProgress(std::int64_t row, std::int64_t percent) {
+  setup_.display->SetProgressPercent(row, kProgressColumn, percent);
+}
+
+void ScanController::OnScanFileProgress(std::int64_t percent) {
+  setup_.display->SetFileProgress(percent);
+}
+
+void ScanController::OnSetComplete(std::unique_ptr<SetCompleteTexts> texts,
+                                   std::string_view field_text) {
+  qs::OnSetComplete(std::move(texts), field_text, setup_.start_command);
+}
+
+void ScanController::Dispatch(ScanMessage message) {
+  if (shut_down_) {
+    return;
+  }
+  switch (message.id) {
+    case WM_SCAN_ROWPROGRESS:
+      OnScanRowProgress(message.wparam, message.lparam);
+      break;
+    case WM_SCAN_FINISHED:
+      OnScanFinished();
+      break;
+    case WM_SCAN_SETCOMPLETE:
+      OnSetComplete(std::move(message.texts), setup_.display->PostExecutionText());
+      break;
+    case WM_SCAN_FILEPROGRESS:
+      OnScanFileProgress(message.lparam);
+      break;
+    default:
+      break;
+  }
+}
+
+void ScanController::Shutdown() {
+  StopScan();
+  StopCountdown();
+  shut_down_ = true;
+}
+
+bool ScanController::IsPaused() const {
+  return worker_ != nullptr && worker_->bPaused == 1;
+}
+
+bool ScanController::WorkerEnded() const {
+  return worker_ != nullptr && worker_->hDoneEvent.IsSet();
+}
+
+void ScanController::StartCountdown() {
+  setup_.timer->Start(kCountdownPeriod);
+  countdown_running_ = 1;
+}
+
+void ScanController::StopCountdown() {
+  setup_.timer->Stop();
+  countdown_running_ = 0;
+}
+
+void ScanController::ResetProgress() {
+  const std::size_t rows = setup_.display->RowCount();
+  for (std::size_t row = 0; row < rows; ++row) {
+    setup_.display->SetProgressPercent(static_cast<std::int64_t>(row), kProgressColumn, 0);
+  }
+  setup_.display->SetFileProgress(0);
+}
+
+std::int64_t ScanController::ReScanSeconds() const {
+  return ReadInt(*setup_.settings, Setting::ReScan);
+}
+
+}  // namespace qs

@@ -11,11 +11,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "scan/post_execution.h"
 #include "scan/scan_messages.h"
 
 namespace qs {
@@ -38,8 +38,8 @@ struct ScanControllerSetup {
   ScanDisplay* display = nullptr;
   CountdownTimer* timer = nullptr;
   Sleeper* sleeper = nullptr;  // null: real sleeping
-  // Starts the post-execution command line; null: StartCommandLine.
-  std::function<void(const std::string& command_line)> start_command;
+  // Starts the post-execution command's arguments; null: started for real, detached.
+  ArgumentsStarter start_command;
 };
 
 class ScanController {
@@ -74,6 +74,8 @@ class ScanController {
   void Shutdown();
 
   bool HasWorker() const { return worker_ != nullptr; }
+  // The current control block, or null; for tests and diagnostics on the controller's thread.
+  const ScanWorker* Worker() const { return worker_.get(); }
   bool IsPaused() const;
   std::int64_t Countdown() const { return countdown_; }
   bool CountdownRunning() const { return countdown_running_ != 0; }

@@ -1,1 +1,71 @@
-// Placeholder: filled in by its owner.
+#include "scan/scan_worker.h"
+
+#include <system_error>
+#include <utility>
+
+#include "platform/process_setup.h"
+#include "scan/sleeper.h"
+
+namespace qs {
+
+void ScanWorkerRelay::Post(ScanMessage message) {
+  // Marked before it is queued, so the window's thread sees the mark once it takes the message.
+  if (message.id == WM_SCAN_FINISHED) {
+    finished_posted_.store(true, std::memory_order_release);
+  }
+  target_.Post(std::move(message));
+}
+
+ScanWorker::ScanWorker(const ScanWorkerSetup& setup)
+    : hWnd(setup.sink), pWatchList(setup.watch_list), relay(*setup.sink) {
+  context.watch_list = setup.watch_list;
+  context.sink = &relay;
+  context.settings = setup.settings;
+  context.fs = setup.fs;
+  context.completion = setup.completion;
+  context.stop_event = &hStopEvent;
+  context.done_event = &hDoneEvent;
+  context.pause = &pause;
+}
+
+std::unique_ptr<ScanWorker> StartScanWorker(const ScanWorkerSetup& setup) {
+  auto worker = std::make_unique<ScanWorker>(setup);
+  ScanWorker* block = worker.get();
+  try {
+    worker->pThread = std::thread([block] {
+      LowerCurrentThreadPriority();
+      ScanThreadProc(block->context);
+      // The pass sets it on every way out; setting it once more keeps StopScanWorker from
+      // waiting for ever should a way out ever miss it.
+      block->hDoneEvent.Set();
+    });
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+  return worker;
+}
+
+void PauseScanWorker(ScanWorker& worker) {
+  worker.pause.Pause();
+  worker.bPaused = 1;
+}
+
+void ResumeScanWorker(ScanWorker& worker) {
+  worker.pause.Resume();
+  worker.bPaused = 0;
+}
+
+void StopScanWorker(ScanWorker& worker, Sleeper& sleeper) {
+  worker.hStopEvent.Set();
+  if (worker.bPaused == 1) {
+    ResumeScanWorker(worker);
+  }
+  if (!worker.pThread.joinable()) {
+    return;
+  }
+  worker.hDoneEvent.Wait();
+  sleeper.SleepFor(std::chrono::milliseconds(kStopScanPauseMs));
+  worker.pThread.join();
+}
+
+}  // namespace qs
