@@ -12,7 +12,8 @@ class PauseGate {
   void Pause();
   void Resume();
   bool IsPaused() const;
-  // Worker thread: returns at once unless paused; otherwise waits until resumed.
+  // Worker thread: returns at once unless paused; otherwise waits until resumed. A paused worker
+  // wakes only on Resume(), so whoever asks it to stop resumes the gate as well.
   void WaitWhilePaused() const;
 
  private:

@@ -1,1 +1,68 @@
-// Placeholder: filled in by its owner.
+#include "scan/sfv_file.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "platform/executable_paths.h"
+#include "platform/line_reader.h"
+#include "platform/readable_file.h"
+#include "scan/text_util.h"
+
+namespace qs {
+
+SfvEntry ParseSfvLine(std::string_view line) {
+  line = TrimTrailingWhiteSpace(line);
+  const std::size_t space = line.rfind(' ');
+  if (space == std::string_view::npos) {
+    return {std::string(), std::string(line)};
+  }
+  return {std::string(line.substr(0, space)), std::string(line.substr(space + 1))};
+}
+
+SystemError ReadSfvFile(FileSystem& fs, ArchiveSet& set) {
+  std::unique_ptr<ReadableFile> file;
+  const SystemError opened = fs.OpenForReading(set.sfv_path, file);
+  if (opened != kErrorSuccess) {
+    return opened;
+  }
+  if (!file) {
+    return kErrorCrc;
+  }
+  LineReader reader(*file);
+  std::string line;
+  while (reader.ReadLine(line)) {
+    if (IsSfvComment(line)) {
+      continue;
+    }
+    if (reader.LastLineTruncated()) {
+      // A line past the bound names no file any system accepts. It stays an entry, so the set
+      // keeps its line count, but with an empty name and an empty CRC text: nothing matches an
+      // empty text, so the entry can never verify and a cut prefix is never mistaken for a
+      // real file name.
+      set.entry_names.emplace_back();
+      set.expected_crcs.emplace_back();
+      continue;
+    }
+    SfvEntry entry = ParseSfvLine(line);
+    set.entry_names.push_back(std::move(entry.name));
+    set.expected_crcs.push_back(std::move(entry.expected_crc));
+  }
+  return kErrorSuccess;
+}
+
+std::string FormatCrc(std::uint32_t crc) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(crc));
+  return std::string(text, 8);
+}
+
+bool CrcMatches(std::uint32_t crc, std::string_view expected) {
+  return FormatCrc(crc) == ToUpperAscii(expected);
+}
+
+std::string SetDirectoryOf(std::string_view path) {
+  const std::size_t slash = path.rfind(kPathSeparator);
+  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+}  // namespace qs
