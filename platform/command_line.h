@@ -14,6 +14,9 @@ namespace qs {
 // (the program name by its own rule, backslashes before quotes, doubled quotes).
 std::vector<std::string> SplitCommandLine(std::string_view text);
 
+// Splits the part of a command line after the program name: the argument rules alone.
+std::vector<std::string> SplitArguments(std::string_view text);
+
 // Quotes one argument so that SplitCommandLine gives it back unchanged, whatever it holds
 // (spaces, double quotes, trailing backslashes).
 std::string QuoteArgument(std::string_view argument);

@@ -1,1 +1,129 @@
-// Placeholder: filled in by its owner.
+#include "platform/command_line.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+extern char** environ;
+
+namespace qs {
+
+namespace {
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
+}
+
+// Everything the spawn needs, built before the fork: after it only async-signal-safe calls run
+// in the child of a possibly multi-threaded process.
+class SpawnPlan {
+ public:
+  explicit SpawnPlan(const std::vector<std::string>& arguments) : arguments_(arguments) {
+    for (auto& argument : arguments_) {
+      argv_.push_back(argument.data());
+    }
+    argv_.push_back(nullptr);
+    ::posix_spawn_file_actions_init(&actions_);
+    ::posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // Descriptors someone opened without O_CLOEXEC stay ours.
+    ::posix_spawn_file_actions_addclosefrom_np(&actions_, STDERR_FILENO + 1);
+#endif
+    ::posix_spawnattr_init(&attributes_);
+    // Its own session, and none of our signal settings (SIGIO is ignored here).
+    sigset_t none;
+    sigset_t all;
+    ::sigemptyset(&none);
+    ::sigfillset(&all);
+    ::posix_spawnattr_setsigmask(&attributes_, &none);
+    ::posix_spawnattr_setsigdefault(&attributes_, &all);
+    ::posix_spawnattr_setflags(&attributes_,
+                               POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  }
+  ~SpawnPlan() {
+    ::posix_spawn_file_actions_destroy(&actions_);
+    ::posix_spawnattr_destroy(&attributes_);
+  }
+  SpawnPlan(const SpawnPlan&) = delete;
+  SpawnPlan& operator=(const SpawnPlan&) = delete;
+
+  int Spawn() const {
+    pid_t pid = 0;
+    return ::posix_spawn(&pid, argv_[0], &actions_, &attributes_, argv_.data(), environ);
+  }
+
+ private:
+  std::vector<std::string> arguments_;
+  std::vector<char*> argv_;
+  posix_spawn_file_actions_t actions_{};
+  posix_spawnattr_t attributes_{};
+};
+
+}  // namespace
+
+SystemError StartArguments(const std::vector<std::string>& arguments) {
+  // A detached child's failing exec would go unseen, so the program is checked first.
+  if (arguments.empty() || !IsExecutableFile(arguments.front())) {
+    return kErrorFileNotFound;
+  }
+  const SpawnPlan plan(arguments);
+  // A short-lived intermediate starts the program and exits at once: the program is then
+  // adopted by init, never waited for and never left a zombie of ours. The intermediate's exit
+  // status carries posix_spawn's answer, which includes a failed exec.
+  const pid_t intermediate = ::fork();
+  if (intermediate < 0) {
+    return SystemErrorFromErrno(errno);
+  }
+  if (intermediate == 0) {
+    ::_exit(plan.Spawn() == 0 ? 0 : 1);
+  }
+  int status = 0;
+  pid_t waited = 0;
+  do {
+    waited = ::waitpid(intermediate, &status, 0);
+  } while (waited < 0 && errno == EINTR);
+  if (waited != intermediate || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return kErrorFileNotFound;
+  }
+  return kErrorSuccess;
+}
+
+SystemError StartCommandLine(std::string_view text) {
+  // As CreateProcess, blanks before the program name are skipped.
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+    text.remove_prefix(1);
+  }
+  if (text.empty()) {
+    return kErrorFileNotFound;
+  }
+  if (text.front() == '"') {
+    return StartArguments(SplitCommandLine(text));
+  }
+  // An unquoted name that may contain blanks: each text up to a blank is a candidate, then the
+  // whole text ("/opt/my tools/run x" tries "/opt/my", "/opt/my tools/run", ...). The first
+  // executable file wins and the rest are its arguments.
+  for (std::size_t end = 0; end <= text.size(); ++end) {
+    if (end < text.size() && text[end] != ' ' && text[end] != '\t') {
+      continue;
+    }
+    std::string candidate(text.substr(0, end));
+    if (!IsExecutableFile(candidate)) {
+      continue;
+    }
+    std::vector<std::string> arguments{std::move(candidate)};
+    for (auto& argument : SplitArguments(text.substr(end))) {
+      arguments.push_back(std::move(argument));
+    }
+    return StartArguments(arguments);
+  }
+  return kErrorFileNotFound;
+}
+
+}  // namespace qs
