@@ -100,7 +100,7 @@ TEST_F(QtSettingsStoreTest, ReaderThreadSeesOnlyWholeValuesWhileAWriterWrites) {
   store_.WriteInt("ReScan", 111111);
   std::atomic<bool> done{false};
   std::thread writer([&] {
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 50; ++i) {
       store_.WriteText("PostExecution", i % 2 ? first : second);
       store_.WriteInt("ReScan", i % 2 ? 111111 : -222222);
     }
