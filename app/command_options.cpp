@@ -1,0 +1,132 @@
+#include "app/command_options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace qs {
+
+namespace {
+
+bool ParseRow(std::string_view text, std::size_t& row) {
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, row);
+  return ec == std::errc() && ptr == end && !text.empty();
+}
+
+ParseResult Fail(std::string message) {
+  ParseResult result;
+  result.error = std::move(message);
+  return result;
+}
+
+}  // namespace
+
+ParseResult ParseCommandOptions(const std::vector<std::string>& arguments) {
+  ParseResult result;
+  CommandOptions& options = result.options;
+  bool mode_set = false;
+  std::vector<std::string> rest;
+
+  auto set_mode = [&](RunMode mode, std::string_view name) -> bool {
+    if (mode_set && options.mode != mode) {
+      result.error = "only one of the mode options may be given (" + std::string(name) + ")";
+      return false;
+    }
+    options.mode = mode;
+    mode_set = true;
+    return true;
+  };
+
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& arg = arguments[i];
+    auto needs = [&](std::size_t count) { return i + count < arguments.size(); };
+    if (arg == "--help" || arg == "-h") {
+      if (!set_mode(RunMode::kHelp, arg)) return result;
+    } else if (arg == "--version" || arg == "-V") {
+      if (!set_mode(RunMode::kVersion, arg)) return result;
+    } else if (arg == "--headless") {
+      if (!set_mode(RunMode::kHeadless, arg)) return result;
+    } else if (arg == "--scan-once") {
+      if (!set_mode(RunMode::kScanOnce, arg)) return result;
+    } else if (arg == "--list") {
+      if (!set_mode(RunMode::kList, arg)) return result;
+    } else if (arg == "--profile" || arg.starts_with("--profile=")) {
+      if (arg == "--profile") {
+        if (!needs(1)) return Fail("--profile needs a folder");
+        options.profile = arguments[++i];
+      } else {
+        options.profile = arg.substr(std::string_view("--profile=").size());
+      }
+      if (options.profile->empty()) return Fail("--profile needs a folder");
+    } else if (arg == "--add") {
+      if (!set_mode(RunMode::kAdd, arg)) return result;
+      if (!needs(2)) return Fail("--add needs a SOURCE and a DESTINATION folder");
+      options.source = arguments[++i];
+      options.destination = arguments[++i];
+      if (options.source.empty() || options.destination.empty()) {
+        return Fail("--add needs a SOURCE and a DESTINATION folder");
+      }
+    } else if (arg == "--remove") {
+      if (!set_mode(RunMode::kRemove, arg)) return result;
+      if (!needs(1) || !ParseRow(arguments[i + 1], options.row)) {
+        return Fail("--remove needs a ROW number as --list prints it");
+      }
+      ++i;
+    } else if (arg == "--include") {
+      if (!set_mode(RunMode::kInclude, arg)) return result;
+      if (!needs(2) || !ParseRow(arguments[i + 1], options.row) ||
+          (arguments[i + 2] != "0" && arguments[i + 2] != "1")) {
+        return Fail("--include needs a ROW number and 0 or 1");
+      }
+      options.include = arguments[i + 2] == "1" ? 1 : 0;
+      i += 2;
+    } else if (arg.starts_with("--")) {
+      return Fail("unknown option " + arg);
+    } else {
+      rest.push_back(arg);
+    }
+  }
+
+  if (!rest.empty()) {
+    if (options.mode != RunMode::kDesktop) {
+      return Fail("unexpected argument " + rest.front());
+    }
+    // The desktop program takes its command line as one text, as a second start forwards it.
+    for (const std::string& part : rest) {
+      if (!options.desktop_command.empty()) options.desktop_command += ' ';
+      options.desktop_command += part;
+    }
+  }
+  result.ok = true;
+  return result;
+}
+
+std::string UsageText() {
+  return "Usage: quarrystream [OPTION]...\n"
+         "Watches download folders for finished multi-volume archive sets, verifies them\n"
+         "against their SFV files and hands complete sets to the extraction program.\n"
+         "\n"
+         "Modes (at most one):\n"
+         "      --headless               run scan passes on the countdown in the terminal\n"
+         "                               until SIGINT or SIGTERM\n"
+         "      --scan-once              run one scan pass and exit (0 after a normal end,\n"
+         "                               1 after an early end)\n"
+         "      --list                   print the watch list: row, include flag, source,\n"
+         "                               destination (tab-separated)\n"
+         "      --add SOURCE DESTINATION add an included watch entry\n"
+         "      --remove ROW             remove the watch entry in ROW (as --list prints it)\n"
+         "      --include ROW 0|1        exclude (0) or include (1) the entry in ROW\n"
+         "  -h, --help                   show this help and exit\n"
+         "  -V, --version                show the version and exit\n"
+         "\n"
+         "Options:\n"
+         "      --profile DIR            keep the watch list (DIR/dirs.cfg) and the settings\n"
+         "                               (DIR/Mirrowen.conf) in DIR; the environment variable\n"
+         "                               QUARRYSTREAM_PROFILE does the same\n"
+         "\n"
+         "Exit status: 0 on success, 1 on failure or an early end, 2 on bad usage.\n";
+}
+
+std::string VersionText() { return "quarrystream 0.1.1 (build 137)\n"; }
+
+}  // namespace qs

@@ -1,0 +1,238 @@
+#include "app/headless_runner.h"
+
+#include <chrono>
+#include <optional>
+
+#include "app/terminal_display.h"
+#include "config/settings_keys.h"
+#include "config/watch_list.h"
+#include "config/watch_list_editor.h"
+#include "platform/command_line.h"
+#include "platform/file_system.h"
+#include "scan/companion_completion.h"
+#include "scan/countdown_timer.h"
+#include "scan/post_execution.h"
+#include "scan/scan_controller.h"
+#include "scan/scan_worker.h"
+#include "scan/sleeper.h"
+
+namespace qs {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// With no timer running the loop still looks at the worker this often, to notice a pass that
+// ended early (which posts nothing).
+constexpr auto kWorkerPoll = std::chrono::milliseconds(250);
+
+// The countdown timer of the runner's own loop: it only remembers when the next tick is due.
+class LoopTimer final : public CountdownTimer {
+ public:
+  void Start(std::chrono::milliseconds period) override {
+    period_ = period;
+    next_tick_ = Clock::now() + period;
+  }
+  void Stop() override { next_tick_.reset(); }
+
+  std::optional<Clock::time_point> next_tick() const { return next_tick_; }
+  // True when a tick is due; schedules the one after it.
+  bool TakeDueTick(Clock::time_point now) {
+    if (!next_tick_ || now < *next_tick_) return false;
+    *next_tick_ += period_;
+    if (*next_tick_ < now) *next_tick_ = now + period_;  // after a suspend, no burst of ticks
+    return true;
+  }
+
+ private:
+  std::chrono::milliseconds period_{kCountdownPeriod};
+  std::optional<Clock::time_point> next_tick_;
+};
+
+std::string CompleteSetLine(const SetCompleteTexts& texts) {
+  const std::string& volume = texts.volume_text;
+  const std::size_t slash = volume.find_last_of('/');
+  const std::string directory = slash == std::string::npos ? "" : volume.substr(0, slash + 1);
+  const std::string first = slash == std::string::npos ? volume : volume.substr(slash + 1);
+  return "Set complete: " + directory + " (first volume: " + (first.empty() ? "none" : first) +
+         ")";
+}
+
+// --scan-once joins a worker that has already finished: the window's 500 ms settling pause
+// would only add to every run.
+class NoSleeper final : public Sleeper {
+ public:
+  void SleepFor(std::chrono::milliseconds) override {}
+};
+
+SystemError StartDetached(const std::vector<std::string>& arguments) {
+  return StartArguments(arguments);
+}
+
+}  // namespace
+
+HeadlessRunner::HeadlessRunner(HeadlessSetup setup) : setup_(std::move(setup)) {
+  queue_.SetWakeUp([this] { Wake(); });
+}
+
+void HeadlessRunner::RequestQuit() {
+  quit_.store(true);
+  Wake();
+}
+
+void HeadlessRunner::Wake() {
+  {
+    std::lock_guard lock(wake_mutex_);
+    woken_ = true;
+  }
+  wake_.notify_all();
+}
+
+template <class TimePoint>
+void HeadlessRunner::WaitUntil(TimePoint deadline) {
+  std::unique_lock lock(wake_mutex_);
+  wake_.wait_until(lock, deadline, [this] { return woken_; });
+  woken_ = false;
+}
+
+int HeadlessRunner::RunContinuous() {
+  setup_.editor->LoadDirs();
+  std::size_t row_count = setup_.list->Count();
+  TerminalDisplay display(setup_.out, setup_.live,
+                          ReadText(*setup_.settings, Setting::PostExecution), &row_count);
+  CompanionCompletion completion(*setup_.settings, *setup_.fs, queue_,
+                                 setup_.executable_directory);
+  LoopTimer timer;
+  ScanControllerSetup controller_setup;
+  controller_setup.watch_list = setup_.list;
+  controller_setup.settings = setup_.settings;
+  controller_setup.fs = setup_.fs;
+  controller_setup.completion = &completion;
+  controller_setup.sink = &queue_;
+  controller_setup.display = &display;
+  controller_setup.timer = &timer;
+  controller_setup.start_command = StartDetached;
+  ScanController controller(controller_setup);
+
+  display.Print("Watching " + std::to_string(row_count) + " entries of " +
+                setup_.editor->dirs_path());
+  controller.Initialise();
+
+  // A pass that ends early posts nothing and leaves the window waiting for the user's "Force
+  // stop scan". Unattended, nobody would press it: the runner reports the early end and does it
+  // itself, so the countdown goes on. The done event is set just before WM_SCAN_FINISHED is
+  // posted, so an early end is only believed when it is still unexplained one poll later.
+  const ScanWorker* ended_worker = nullptr;
+  while (!quit_.load()) {
+    const auto now = Clock::now();
+    auto deadline = now + kWorkerPoll;
+    if (timer.next_tick() && *timer.next_tick() < deadline) deadline = *timer.next_tick();
+    WaitUntil(deadline);
+
+    ScanMessage message;
+    while (queue_.TryTake(message)) {
+      if (message.id == WM_SCAN_SETCOMPLETE && message.texts) {
+        display.Print(CompleteSetLine(*message.texts));
+      } else if (message.id == WM_SCAN_FINISHED && controller.HasWorker()) {
+        display.Print("Pass finished");
+      }
+      controller.Dispatch(std::move(message));
+    }
+    if (quit_.load()) break;
+
+    row_count = setup_.list->Count();
+    if (timer.TakeDueTick(Clock::now())) controller.OnCountdownTimer(kCountdownTimerId);
+
+    const ScanWorker* worker = controller.Worker();
+    if (worker != nullptr && controller.WorkerEnded() && !worker->relay.FinishedPosted() &&
+        queue_.Empty()) {
+      if (ended_worker == worker) {
+        display.Print("Pass ended early");
+        controller.OnForceStopScan();
+        ended_worker = nullptr;
+      } else {
+        ended_worker = worker;
+      }
+    } else {
+      ended_worker = nullptr;
+    }
+  }
+
+  controller.Shutdown();
+  // Late messages: the texts of a set completed just before the stop still start the command,
+  // as the window would do before it closes.
+  ScanMessage message;
+  while (queue_.TryTake(message)) {
+    if (message.id == WM_SCAN_SETCOMPLETE && message.texts) {
+      display.Print(CompleteSetLine(*message.texts));
+      OnSetComplete(std::move(message.texts), display.PostExecutionText(), StartDetached);
+    }
+  }
+  display.Finish();
+  const bool saved = setup_.editor->SaveDirs();
+  return saved ? 0 : 1;
+}
+
+int HeadlessRunner::RunOnce() {
+  setup_.editor->LoadDirs();
+  std::size_t row_count = setup_.list->Count();
+  TerminalDisplay display(setup_.out, setup_.live,
+                          ReadText(*setup_.settings, Setting::PostExecution), &row_count);
+  CompanionCompletion completion(*setup_.settings, *setup_.fs, queue_,
+                                 setup_.executable_directory);
+  ScanWorkerSetup worker_setup;
+  worker_setup.sink = &queue_;
+  worker_setup.watch_list = setup_.list;
+  worker_setup.settings = setup_.settings;
+  worker_setup.fs = setup_.fs;
+  worker_setup.completion = &completion;
+
+  std::unique_ptr<ScanWorker> worker = StartScanWorker(worker_setup);
+  if (!worker) {
+    display.Print("The scan worker could not be started");
+    return 1;
+  }
+  display.SetStatusText("Running");
+
+  auto handle = [&](ScanMessage message) {
+    switch (message.id) {
+      case WM_SCAN_ROWPROGRESS:
+        display.SetProgressPercent(message.wparam, kProgressColumn, message.lparam);
+        break;
+      case WM_SCAN_FILEPROGRESS:
+        display.SetFileProgress(message.lparam);
+        break;
+      case WM_SCAN_SETCOMPLETE:
+        if (message.texts) {
+          display.Print(CompleteSetLine(*message.texts));
+          OnSetComplete(std::move(message.texts), display.PostExecutionText(), StartDetached);
+        }
+        break;
+      default:
+        break;
+    }
+  };
+
+  bool stop_requested = false;
+  while (!worker->hDoneEvent.IsSet()) {
+    WaitUntil(Clock::now() + kWorkerPoll);
+    if (quit_.load() && !stop_requested) {
+      stop_requested = true;
+      worker->hStopEvent.Set();
+    }
+    ScanMessage message;
+    while (queue_.TryTake(message)) handle(std::move(message));
+  }
+  NoSleeper no_sleep;
+  StopScanWorker(*worker, no_sleep);
+  ScanMessage message;
+  while (queue_.TryTake(message)) handle(std::move(message));
+
+  const bool normal_end = worker->relay.FinishedPosted();
+  display.SetStatusText("Idle");
+  display.Print(normal_end ? "Pass finished" : "Pass ended early");
+  display.Finish();
+  return normal_end ? 0 : 1;
+}
+
+}  // namespace qs

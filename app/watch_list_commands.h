@@ -1,0 +1,18 @@
+// The watch-list options of the command line (--list, --add, --remove, --include), with the same
+// rules and the same write-through dirs.cfg as the window's commands.
+#pragma once
+
+#include <cstdio>
+
+namespace qs {
+
+struct CommandOptions;
+class WatchListEditor;
+class WatchList;
+
+// Runs the option's edit and returns the exit status: 0 done, 1 not done (a failed save, a
+// declined question), 2 bad usage (a row that does not exist).
+int RunWatchListCommand(const CommandOptions& options, WatchListEditor& editor,
+                        const WatchList& list, std::FILE* out, std::FILE* err);
+
+}  // namespace qs
