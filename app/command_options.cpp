@@ -41,39 +41,50 @@ ParseResult ParseCommandOptions(const std::vector<std::string>& arguments) {
     const std::string& arg = arguments[i];
     auto needs = [&](std::size_t count) { return i + count < arguments.size(); };
     if (arg == "--help" || arg == "-h") {
-      if (!set_mode(RunMode::kHelp, arg)) return result;
+      if (!set_mode(RunMode::kHelp, arg))
+        return result;
     } else if (arg == "--version" || arg == "-V") {
-      if (!set_mode(RunMode::kVersion, arg)) return result;
+      if (!set_mode(RunMode::kVersion, arg))
+        return result;
     } else if (arg == "--headless") {
-      if (!set_mode(RunMode::kHeadless, arg)) return result;
+      if (!set_mode(RunMode::kHeadless, arg))
+        return result;
     } else if (arg == "--scan-once") {
-      if (!set_mode(RunMode::kScanOnce, arg)) return result;
+      if (!set_mode(RunMode::kScanOnce, arg))
+        return result;
     } else if (arg == "--list") {
-      if (!set_mode(RunMode::kList, arg)) return result;
+      if (!set_mode(RunMode::kList, arg))
+        return result;
     } else if (arg == "--profile" || arg.starts_with("--profile=")) {
       if (arg == "--profile") {
-        if (!needs(1)) return Fail("--profile needs a folder");
+        if (!needs(1))
+          return Fail("--profile needs a folder");
         options.profile = arguments[++i];
       } else {
         options.profile = arg.substr(std::string_view("--profile=").size());
       }
-      if (options.profile->empty()) return Fail("--profile needs a folder");
+      if (options.profile->empty())
+        return Fail("--profile needs a folder");
     } else if (arg == "--add") {
-      if (!set_mode(RunMode::kAdd, arg)) return result;
-      if (!needs(2)) return Fail("--add needs a SOURCE and a DESTINATION folder");
+      if (!set_mode(RunMode::kAdd, arg))
+        return result;
+      if (!needs(2))
+        return Fail("--add needs a SOURCE and a DESTINATION folder");
       options.source = arguments[++i];
       options.destination = arguments[++i];
       if (options.source.empty() || options.destination.empty()) {
         return Fail("--add needs a SOURCE and a DESTINATION folder");
       }
     } else if (arg == "--remove") {
-      if (!set_mode(RunMode::kRemove, arg)) return result;
+      if (!set_mode(RunMode::kRemove, arg))
+        return result;
       if (!needs(1) || !ParseRow(arguments[i + 1], options.row)) {
         return Fail("--remove needs a ROW number as --list prints it");
       }
       ++i;
     } else if (arg == "--include") {
-      if (!set_mode(RunMode::kInclude, arg)) return result;
+      if (!set_mode(RunMode::kInclude, arg))
+        return result;
       if (!needs(2) || !ParseRow(arguments[i + 1], options.row) ||
           (arguments[i + 2] != "0" && arguments[i + 2] != "1")) {
         return Fail("--include needs a ROW number and 0 or 1");
@@ -93,7 +104,8 @@ ParseResult ParseCommandOptions(const std::vector<std::string>& arguments) {
     }
     // The desktop program takes its command line as one text, as a second start forwards it.
     for (const std::string& part : rest) {
-      if (!options.desktop_command.empty()) options.desktop_command += ' ';
+      if (!options.desktop_command.empty())
+        options.desktop_command += ' ';
       options.desktop_command += part;
     }
   }
@@ -127,6 +139,8 @@ std::string UsageText() {
          "Exit status: 0 on success, 1 on failure or an early end, 2 on bad usage.\n";
 }
 
-std::string VersionText() { return "quarrystream 0.1.1 (build 137)\n"; }
+std::string VersionText() {
+  return "quarrystream 0.1.1 (build 137)\n";
+}
 
 }  // namespace qs

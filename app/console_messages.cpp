@@ -12,7 +12,8 @@ namespace {
 std::string OneLine(std::string_view text) {
   std::string line(text);
   for (char& c : line) {
-    if (c == '\n') c = ' ';
+    if (c == '\n')
+      c = ' ';
   }
   return line;
 }
@@ -36,7 +37,8 @@ bool ConsoleMessages::AskYesNo(std::string_view text, std::string_view /*caption
   std::fprintf(out_, "%s [y/N] ", OneLine(text).c_str());
   std::fflush(out_);
   char answer[16] = {};
-  if (std::fgets(answer, sizeof answer, in_) == nullptr) return false;
+  if (std::fgets(answer, sizeof answer, in_) == nullptr)
+    return false;
   return answer[0] == 'y' || answer[0] == 'Y';
 }
 

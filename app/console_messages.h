@@ -12,8 +12,7 @@ class ConsoleMessages final : public UserMessages {
  public:
   ConsoleMessages(std::FILE* out = stderr, std::FILE* in = stdin);
 
-  void ShowMessage(std::string_view text, std::string_view caption,
-                   MessageIcon icon) override;
+  void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
   bool AskYesNo(std::string_view text, std::string_view caption) override;
 
   int shown() const { return shown_; }

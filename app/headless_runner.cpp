@@ -38,9 +38,11 @@ class LoopTimer final : public CountdownTimer {
   std::optional<Clock::time_point> next_tick() const { return next_tick_; }
   // True when a tick is due; schedules the one after it.
   bool TakeDueTick(Clock::time_point now) {
-    if (!next_tick_ || now < *next_tick_) return false;
+    if (!next_tick_ || now < *next_tick_)
+      return false;
     *next_tick_ += period_;
-    if (*next_tick_ < now) *next_tick_ = now + period_;  // after a suspend, no burst of ticks
+    if (*next_tick_ < now)
+      *next_tick_ = now + period_;  // after a suspend, no burst of ticks
     return true;
   }
 
@@ -54,8 +56,7 @@ std::string CompleteSetLine(const SetCompleteTexts& texts) {
   const std::size_t slash = volume.find_last_of('/');
   const std::string directory = slash == std::string::npos ? "" : volume.substr(0, slash + 1);
   const std::string first = slash == std::string::npos ? volume : volume.substr(slash + 1);
-  return "Set complete: " + directory + " (first volume: " + (first.empty() ? "none" : first) +
-         ")";
+  return "Set complete: " + directory + " (first volume: " + (first.empty() ? "none" : first) + ")";
 }
 
 // --scan-once joins a worker that has already finished: the window's 500 ms settling pause
@@ -100,8 +101,7 @@ int HeadlessRunner::RunContinuous() {
   std::size_t row_count = setup_.list->Count();
   TerminalDisplay display(setup_.out, setup_.live,
                           ReadText(*setup_.settings, Setting::PostExecution), &row_count);
-  CompanionCompletion completion(*setup_.settings, *setup_.fs, queue_,
-                                 setup_.executable_directory);
+  CompanionCompletion completion(*setup_.settings, *setup_.fs, queue_, setup_.executable_directory);
   LoopTimer timer;
   ScanControllerSetup controller_setup;
   controller_setup.watch_list = setup_.list;
@@ -126,7 +126,8 @@ int HeadlessRunner::RunContinuous() {
   while (!quit_.load()) {
     const auto now = Clock::now();
     auto deadline = now + kWorkerPoll;
-    if (timer.next_tick() && *timer.next_tick() < deadline) deadline = *timer.next_tick();
+    if (timer.next_tick() && *timer.next_tick() < deadline)
+      deadline = *timer.next_tick();
     WaitUntil(deadline);
 
     ScanMessage message;
@@ -138,10 +139,12 @@ int HeadlessRunner::RunContinuous() {
       }
       controller.Dispatch(std::move(message));
     }
-    if (quit_.load()) break;
+    if (quit_.load())
+      break;
 
     row_count = setup_.list->Count();
-    if (timer.TakeDueTick(Clock::now())) controller.OnCountdownTimer(kCountdownTimerId);
+    if (timer.TakeDueTick(Clock::now()))
+      controller.OnCountdownTimer(kCountdownTimerId);
 
     const ScanWorker* worker = controller.Worker();
     if (worker != nullptr && controller.WorkerEnded() && !worker->relay.FinishedPosted() &&
@@ -178,8 +181,7 @@ int HeadlessRunner::RunOnce() {
   std::size_t row_count = setup_.list->Count();
   TerminalDisplay display(setup_.out, setup_.live,
                           ReadText(*setup_.settings, Setting::PostExecution), &row_count);
-  CompanionCompletion completion(*setup_.settings, *setup_.fs, queue_,
-                                 setup_.executable_directory);
+  CompanionCompletion completion(*setup_.settings, *setup_.fs, queue_, setup_.executable_directory);
   ScanWorkerSetup worker_setup;
   worker_setup.sink = &queue_;
   worker_setup.watch_list = setup_.list;
@@ -221,12 +223,14 @@ int HeadlessRunner::RunOnce() {
       worker->hStopEvent.Set();
     }
     ScanMessage message;
-    while (queue_.TryTake(message)) handle(std::move(message));
+    while (queue_.TryTake(message))
+      handle(std::move(message));
   }
   NoSleeper no_sleep;
   StopScanWorker(*worker, no_sleep);
   ScanMessage message;
-  while (queue_.TryTake(message)) handle(std::move(message));
+  while (queue_.TryTake(message))
+    handle(std::move(message));
 
   const bool normal_end = worker->relay.FinishedPosted();
   display.SetStatusText("Idle");

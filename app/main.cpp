@@ -21,7 +21,8 @@
 namespace {
 
 std::unique_ptr<qs::QtSettingsStore> OpenSettings(const qs::ProfileLocation& profile) {
-  if (profile.settings_file.empty()) return std::make_unique<qs::QtSettingsStore>();
+  if (profile.settings_file.empty())
+    return std::make_unique<qs::QtSettingsStore>();
   return std::make_unique<qs::QtSettingsStore>(QString::fromStdString(profile.settings_file));
 }
 

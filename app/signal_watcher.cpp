@@ -27,7 +27,8 @@ SignalWatcher::SignalWatcher(std::function<void(int)> on_signal)
   thread_ = std::thread([this, set] {
     for (;;) {
       int signal = 0;
-      if (sigwait(&set, &signal) != 0 || signal == kStopSignal) return;
+      if (sigwait(&set, &signal) != 0 || signal == kStopSignal)
+        return;
       on_signal_(signal);
     }
   });

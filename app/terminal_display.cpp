@@ -19,9 +19,11 @@ void TerminalDisplay::SetCountdownText(std::string_view text) {
 }
 
 void TerminalDisplay::SetProgressPercent(std::int64_t row, int column, std::int64_t percent) {
-  if (column != kProgressColumn) return;
+  if (column != kProgressColumn)
+    return;
   // Every row is reset to 0 after a pass; only a row that moves is worth showing.
-  if (percent == 0 && row != row_) return;
+  if (percent == 0 && row != row_)
+    return;
   row_ = percent == 0 ? -1 : row;
   row_percent_ = percent;
   Redraw();
@@ -43,7 +45,8 @@ std::string TerminalDisplay::StatusLine() const {
 }
 
 void TerminalDisplay::Redraw() {
-  if (!live_) return;
+  if (!live_)
+    return;
   std::fprintf(out_, "\r\033[K%s", StatusLine().c_str());
   std::fflush(out_);
   drawn_ = true;
@@ -55,7 +58,8 @@ void TerminalDisplay::Print(const std::string& line) {
   std::tm local{};
   localtime_r(&now, &local);
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-  if (live_ && drawn_) std::fputs("\r\033[K", out_);
+  if (live_ && drawn_)
+    std::fputs("\r\033[K", out_);
   std::fprintf(out_, "%s %s\n", stamp, line.c_str());
   drawn_ = false;
   Redraw();
@@ -63,7 +67,8 @@ void TerminalDisplay::Print(const std::string& line) {
 }
 
 void TerminalDisplay::Finish() {
-  if (live_ && drawn_) std::fputs("\r\033[K", out_);
+  if (live_ && drawn_)
+    std::fputs("\r\033[K", out_);
   drawn_ = false;
   live_ = false;
   std::fflush(out_);

@@ -21,7 +21,8 @@ int ExitStatus(EditResult result) {
 }
 
 bool CheckRow(const CommandOptions& options, const WatchList& list, std::FILE* err) {
-  if (options.row < list.Count()) return true;
+  if (options.row < list.Count())
+    return true;
   std::fprintf(err, "quarrystream: there is no row %zu (the watch list has %zu)\n", options.row,
                list.Count());
   return false;
@@ -44,10 +45,12 @@ int RunWatchListCommand(const CommandOptions& options, WatchListEditor& editor,
     case RunMode::kAdd:
       return ExitStatus(editor.AddEntry(options.source, options.destination));
     case RunMode::kRemove:
-      if (!CheckRow(options, list, err)) return 2;
+      if (!CheckRow(options, list, err))
+        return 2;
       return ExitStatus(editor.RemoveRow(options.row));
     case RunMode::kInclude:
-      if (!CheckRow(options, list, err)) return 2;
+      if (!CheckRow(options, list, err))
+        return 2;
       return ExitStatus(editor.SetInclude(options.row, options.include));
     default:
       return 2;
