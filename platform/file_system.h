@@ -37,7 +37,8 @@ class FileSystem {
 
   // Lists a directory by its full path. Returns false when it cannot be listed; `entries` then
   // holds nothing. Order is the order the system returns.
-  virtual bool ListDirectory(const std::string& directory, std::vector<DirectoryEntry>& entries) = 0;
+  virtual bool ListDirectory(const std::string& directory,
+                             std::vector<DirectoryEntry>& entries) = 0;
 
   // Replaces `path` with `content` crash-safely: a temporary file in the same folder, flushed
   // to disk, renamed over the old one. On failure the old file is untouched and no temporary

@@ -41,15 +41,15 @@ std::string HomeDirectory() {
   return "/";
 }
 
-std::string ConfigHome() {
+}  // namespace
+
+std::string UserConfigDirectory() {
   // Relative values are invalid by the XDG rules and ignored.
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
     return config;
   }
   return InFolder(HomeDirectory(), ".config");
 }
-
-}  // namespace
 
 ProfileLocation ResolveProfile(const std::optional<std::string>& profile_option) {
   std::string folder;
@@ -63,7 +63,7 @@ ProfileLocation ResolveProfile(const std::optional<std::string>& profile_option)
     folder = Absolute(folder);
     return {InFolder(folder, "dirs.cfg"), InFolder(folder, "Mirrowen.conf")};
   }
-  return {InFolder(InFolder(ConfigHome(), "Quarrystream"), "dirs.cfg"), {}};
+  return {InFolder(InFolder(UserConfigDirectory(), "Quarrystream"), "dirs.cfg"), {}};
 }
 
 bool EnsureParentDirectory(const std::string& file_path) {

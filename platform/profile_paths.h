@@ -18,6 +18,10 @@ struct ProfileLocation {
 // Without either, dirs.cfg sits in $XDG_CONFIG_HOME/Quarrystream/ (default ~/.config/...).
 ProfileLocation ResolveProfile(const std::optional<std::string>& profile_option);
 
+// The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute path, else
+// ~/.config. Holds Quarrystream/dirs.cfg and the autostart entries.
+std::string UserConfigDirectory();
+
 // Creates the folder that holds `file_path` (and its parents) when missing.
 bool EnsureParentDirectory(const std::string& file_path);
 
