@@ -6,8 +6,13 @@
 
 namespace qs {
 
-// The per-user runtime folder ($XDG_RUNTIME_DIR, else the temp folder with the user id).
+// The per-user runtime folder ($XDG_RUNTIME_DIR, else the temp folder with the user id, made
+// private to the user). Empty when no folder of the user's own can be had (another user
+// holds the name in the temp folder).
 std::string RuntimeDirectory();
+
+// The lock file whose holder is the running instance: "Quarrystream" in the runtime folder.
+std::string InstanceLockPath();
 
 // An flock on a per-user lock file. The kernel drops it when a process dies, so a crash never
 // leaves it taken.
