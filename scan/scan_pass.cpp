@@ -1,1 +1,324 @@
-// Placeholder: filled in by its owner.
+#include "scan/scan_pass.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "config/settings_keys.h"
+#include "scan/archive_set.h"
+#include "scan/crc32_engine.h"
+#include "scan/first_volume.h"
+#include "scan/sfv_file.h"
+#include "scan/state_file.h"
+#include "scan/text_util.h"
+
+namespace qs {
+
+namespace {
+
+void Trace([[maybe_unused]] std::string_view text, [[maybe_unused]] std::string_view arg = {}) {
+#ifdef QS_DIAGNOSTIC_TRACE
+  std::fprintf(stderr, "%.*s%.*s", static_cast<int>(text.size()), text.data(),
+               static_cast<int>(arg.size()), arg.data());
+#endif
+}
+
+bool IsSfvFileName(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  return dot != std::string_view::npos && ToUpperAscii(name.substr(dot + 1)) == "SFV";
+}
+
+// m × 100 / entries. With no entries (or more state lines than entries, when the SFV file
+// changed under its state file) the value is held at 100, the end of the bar.
+std::int64_t FileProgress(std::size_t m, std::size_t entries) {
+  if (entries == 0) {
+    return 100;
+  }
+  return static_cast<std::int64_t>(std::min<std::size_t>(100, m * 100 / entries));
+}
+
+class Pass {
+ public:
+  explicit Pass(ScanPassContext& context) : c_(context), fs_(*context.fs) {}
+
+  unsigned Run();
+
+ private:
+  // Lets the checksum rest while paused and give up on a stop request.
+  class StopGate final : public ReadGate {
+   public:
+    explicit StopGate(Pass& pass) : pass_(pass) {}
+    bool Continue() override { return !pass_.StopRequested(); }
+
+   private:
+    Pass& pass_;
+  };
+
+  // The stop check: rests while paused, then looks at the stop event without waiting.
+  bool StopRequested() const {
+    if (c_.pause != nullptr) {
+      c_.pause->WaitWhilePaused();
+    }
+    return c_.stop_event->IsSet();
+  }
+
+  void Post(std::uint32_t id, std::int64_t wparam, std::int64_t lparam) {
+    ScanMessage message;
+    message.id = id;
+    message.wparam = wparam;
+    message.lparam = lparam;
+    c_.sink->Post(std::move(message));
+  }
+
+  // Each returns false when the pass is to end early (stop request or failure).
+  bool ScanRow(std::size_t row, const WatchEntry& entry);
+  bool CollectDirectories(const WatchEntry& entry, std::vector<std::string>& queue);
+  bool FindSfvFiles(std::size_t row, const std::vector<std::string>& queue,
+                    std::vector<std::string>& sfv_list);
+  bool CheckSet(std::size_t row, const WatchEntry& entry, const std::string& sfv_path,
+                std::size_t k, std::size_t set_count);
+  bool VerifiedMarkerPresent(const std::string& directory);
+
+  ScanPassContext& c_;
+  FileSystem& fs_;
+  std::int64_t last_row_percent_ = 0;
+  std::vector<DirectoryEntry> listing_;
+};
+
+unsigned Pass::Run() {
+  Trace("Thread has started...\n");
+  // The count is read again before every row: the window may add or remove rows meanwhile.
+  for (std::size_t row = 0; row < c_.watch_list->Count(); ++row) {
+    WatchEntry entry;
+    if (!c_.watch_list->CopyRow(row, entry)) {
+      break;  // the list shrank between the count and the copy
+    }
+    if (entry.include != 1) {
+      continue;
+    }
+    if (!ScanRow(row, entry)) {
+      c_.done_event->Set();
+      return 0;
+    }
+  }
+  c_.done_event->Set();
+  Post(WM_SCAN_FINISHED, 0, 0);
+  Trace("Thread has ended...\n");
+  return 1;
+}
+
+bool Pass::ScanRow(std::size_t row, const WatchEntry& entry) {
+  std::vector<std::string> sfv_list;
+  {
+    std::vector<std::string> queue;
+    if (!CollectDirectories(entry, queue) || StopRequested() ||
+        !FindSfvFiles(row, queue, sfv_list) || StopRequested()) {
+      return false;
+    }
+  }
+  Trace("Start checking the SFVS...\n");
+  for (std::size_t k = 0; k < sfv_list.size(); ++k) {
+    if (StopRequested() || !CheckSet(row, entry, sfv_list[k], k, sfv_list.size())) {
+      return false;
+    }
+  }
+  Trace("End checking SFVs...\n");
+  Post(WM_SCAN_ROWPROGRESS, static_cast<std::int64_t>(row), 100);
+  return true;
+}
+
+// Breadth-first over the whole tree. Links to directories are listed as files, so a link loop
+// is never followed.
+bool Pass::CollectDirectories(const WatchEntry& entry, std::vector<std::string>& queue) {
+  Trace("Getting dirs...\n");
+  queue.push_back(entry.source);
+  for (std::size_t j = 0; j < queue.size(); ++j) {
+    listing_.clear();
+    fs_.ListDirectory(queue[j], listing_);  // a directory that cannot be listed adds nothing
+    for (DirectoryEntry& listed : listing_) {
+      if (StopRequested()) {
+        return false;
+      }
+      if (listed.is_directory) {
+        queue.push_back(std::move(listed.full_path));
+      }
+    }
+  }
+  Trace("Finished getting dirs...\n");
+  return true;
+}
+
+bool Pass::FindSfvFiles(std::size_t row, const std::vector<std::string>& queue,
+                        std::vector<std::string>& sfv_list) {
+  Trace("Start scanning dirs...\n");
+  const std::size_t total = queue.size();
+  last_row_percent_ = 0;
+  for (std::size_t taken = 0; taken < total; ++taken) {
+    if (StopRequested()) {
+      return false;
+    }
+    const std::size_t remaining = total - taken - 1;
+    const auto percent = static_cast<std::int64_t>(100 - remaining * 100 / total);
+    if (percent != last_row_percent_) {
+      Post(WM_SCAN_ROWPROGRESS, static_cast<std::int64_t>(row), percent);
+      last_row_percent_ = percent;
+    }
+    listing_.clear();
+    fs_.ListDirectory(queue[taken], listing_);
+    for (DirectoryEntry& listed : listing_) {
+      if (StopRequested()) {
+        return false;
+      }
+      if (listed.is_directory || !IsSfvFileName(listed.name)) {
+        continue;
+      }
+      // Read for every SFV file, so a change in the settings dialog counts at once.
+      if (IsOn(*c_.settings, Setting::CreateNoCheckFile) &&
+          VerifiedMarkerPresent(SetDirectoryOf(listed.full_path))) {
+        continue;
+      }
+      sfv_list.push_back(std::move(listed.full_path));
+    }
+  }
+  Trace("End scanning dirs...\n");
+  return true;
+}
+
+bool Pass::VerifiedMarkerPresent(const std::string& directory) {
+  std::unique_ptr<ReadableFile> marker;
+  return fs_.OpenForReading(directory + kVerifiedMarkerName, marker) == kErrorSuccess;
+}
+
+bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string& sfv_path,
+                    std::size_t k, std::size_t set_count) {
+  ArchiveSet set;
+  set.sfv_path = sfv_path;
+  set.set_directory = SetDirectoryOf(sfv_path);
+
+  // The first set of a row shows 1, never 0. The 0 becomes 1 before the comparison, so a row
+  // of more than a hundred sets does not post 1 twice.
+  std::int64_t percent = static_cast<std::int64_t>(k * 100 / set_count);
+  if (percent == 0) {
+    percent = 1;
+  }
+  if (percent != last_row_percent_) {
+    Post(WM_SCAN_ROWPROGRESS, static_cast<std::int64_t>(row), percent);
+    last_row_percent_ = percent;
+  }
+
+  Trace("Checking file: ", sfv_path + "\n");
+  if (ReadSfvFile(fs_, set) != kErrorSuccess) {
+    Trace("Strange mofo error\n");
+    return false;
+  }
+  if (StopRequested()) {
+    return false;
+  }
+
+  const std::string state_path = set.set_directory + kStateFileName;
+  std::unique_ptr<ReadableFile> state;
+  if (fs_.OpenForReading(state_path, state) != kErrorSuccess || !state) {
+    if (fs_.WriteFileAtomically(state_path, FormatStateFile(set.entry_names, {})) !=
+        kErrorSuccess) {
+      Trace("Strange mofo error\n");
+      return false;
+    }
+    if (StopRequested()) {
+      return false;
+    }
+    // A state file just written that cannot be opened again means the directory is being
+    // changed under us; ending the pass, as for a state file that cannot be written, keeps the
+    // set from being judged on data we cannot read.
+    if (fs_.OpenForReading(state_path, state) != kErrorSuccess || !state) {
+      Trace("Strange mofo error\n");
+      return false;
+    }
+  }
+
+  const std::size_t entries = set.entry_names.size();
+  {
+    StopGate gate(*this);
+    Crc32Engine engine(fs_, &gate);
+    engine.BuildTable();
+    StateFileReader reader(std::move(state));
+    StateLine line;
+    std::size_t m = 0;
+    while (reader.Next(line)) {
+      Post(WM_SCAN_FILEPROGRESS, 0, FileProgress(m, entries));
+      ApplyFirstVolumeRule(line.name, set.first_volume_name);
+      if (StopRequested()) {
+        return false;
+      }
+      std::uint32_t status = 1;
+      if (m >= entries || line.truncated) {
+        // A line without an SFV entry (the SFV file changed, or two SFV files share the
+        // directory) or with an unreadable status is not verified: the set stays incomplete
+        // until the state file is rebuilt from the SFV file.
+        status = 0;
+      } else if (NeedsVerification(line)) {
+        std::uint32_t crc = 0;
+        const SystemError result = engine.FileCrc32(set.set_directory + line.name, crc);
+        if (result == kErrorOperationAborted) {
+          return false;  // stopped inside the checksum: end as at a stop check, write nothing
+        }
+        status = result == kErrorSuccess && CrcMatches(crc, set.expected_crcs[m]) ? 1 : 0;
+      }
+      set.statuses.push_back(status);
+      ++m;
+    }
+    Post(WM_SCAN_FILEPROGRESS, 0, 100);
+    engine.FreeTable();
+  }
+  if (StopRequested()) {
+    return false;
+  }
+
+  // An SFV entry without a state line (the state file is shorter) is not verified either.
+  const bool complete = set.statuses.size() >= entries &&
+                        std::none_of(set.statuses.begin(), set.statuses.end(),
+                                     [](std::uint32_t status) { return status == 0; });
+  if (complete) {
+    if (c_.completion != nullptr) {
+      // The destination is read again now: the user may have changed it during the check.
+      WatchEntry for_completion = entry;
+      WatchEntry current;
+      if (c_.watch_list->CopyRow(row, current)) {
+        for_completion.destination = current.destination;
+      }
+      c_.completion->Perform(for_completion, set);
+    }
+  } else {
+    Trace("Archive is not complete, checking it again next round...\n");
+  }
+
+  // Names without a status are written as 0 (FormatStateFile).
+  if (fs_.WriteFileAtomically(state_path, FormatStateFile(set.entry_names, set.statuses)) !=
+      kErrorSuccess) {
+    Trace("Strange mofo error\n");
+    return false;
+  }
+  if (complete && IsOn(*c_.settings, Setting::DeleteQuarrystream)) {
+    fs_.DeleteFile(state_path);
+  }
+  return true;
+}
+
+}  // namespace
+
+unsigned ScanThreadProc(ScanPassContext& context) {
+  if (context.watch_list == nullptr || context.sink == nullptr || context.settings == nullptr ||
+      context.fs == nullptr || context.stop_event == nullptr || context.done_event == nullptr) {
+    if (context.done_event != nullptr) {
+      context.done_event->Set();
+    }
+    return 0;
+  }
+  Pass pass(context);
+  return pass.Run();
+}
+
+}  // namespace qs

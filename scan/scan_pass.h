@@ -13,7 +13,7 @@
 namespace qs {
 
 // What a pass works with. The events and the gate are shared with the window's thread; the
-// rest is only read during the pass.
+// rest is only read during the pass. Every pointer not marked "may be null" is required.
 struct ScanPassContext {
   const WatchList* watch_list = nullptr;
   ScanMessageSink* sink = nullptr;
