@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace qs {
@@ -19,9 +20,19 @@ struct Crc32Kernel {
 };
 
 // The kernel chosen for this processor; the environment variable QUARRYSTREAM_CRC_PORTABLE=1
-// forces the portable one.
+// forces the portable one. Safe to call from any thread; the choice is made on the first call.
 const Crc32Kernel& ActiveCrc32Kernel();
 // The portable kernel, available everywhere.
 const Crc32Kernel& PortableCrc32Kernel();
+
+// Every kernel this processor can run, most preferred first; the portable kernel is always the
+// last. Tests and benchmarks run them all.
+std::span<const Crc32Kernel> AvailableCrc32Kernels();
+
+// The rule behind ActiveCrc32Kernel: the first of `available`, or the portable kernel when
+// `portable_request` (the value of QUARRYSTREAM_CRC_PORTABLE, null when unset) is set to
+// anything but "" or "0".
+const Crc32Kernel& ChooseCrc32Kernel(std::span<const Crc32Kernel> available,
+                                     const char* portable_request);
 
 }  // namespace qs
