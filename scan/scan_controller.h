@@ -29,6 +29,8 @@ class Sleeper;
 class WatchList;
 struct ScanWorker;
 
+// Everything named here must outlive the controller; the sink must also outlive any worker, which
+// the controller's destructor stops and joins.
 struct ScanControllerSetup {
   const WatchList* watch_list = nullptr;
   const SettingsStore* settings = nullptr;
