@@ -173,6 +173,10 @@ bool ScanController::WorkerEnded() const {
   return worker_ != nullptr && worker_->hDoneEvent.IsSet();
 }
 
+bool ScanController::PassEndedEarly() const {
+  return worker_ != nullptr && worker_->pass_result.load(std::memory_order_acquire) == 0;
+}
+
 void ScanController::StartCountdown() {
   setup_.timer->Start(kCountdownPeriod);
   countdown_running_ = 1;

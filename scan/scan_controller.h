@@ -83,6 +83,9 @@ class ScanController {
   bool CountdownRunning() const { return countdown_running_ != 0; }
   // The worker has left its pass but is not released yet ("Ended early" until Force stop).
   bool WorkerEnded() const;
+  // The worker's pass has returned after an early end (a stop request or a failure); nothing
+  // will reach the controller from it. Unattended front ends call OnForceStopScan then.
+  bool PassEndedEarly() const;
 
  private:
   void StartCountdown();

@@ -34,7 +34,8 @@ std::unique_ptr<ScanWorker> StartScanWorker(const ScanWorkerSetup& setup) {
   try {
     worker->pThread = std::thread([block] {
       LowerCurrentThreadPriority();
-      ScanThreadProc(block->context);
+      block->pass_result.store(static_cast<int>(ScanThreadProc(block->context)),
+                               std::memory_order_release);
       // The pass sets it on every way out; setting it once more keeps StopScanWorker from
       // waiting for ever should a way out ever miss it.
       block->hDoneEvent.Set();

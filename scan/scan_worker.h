@@ -60,6 +60,10 @@ struct ScanWorker {
 
   PauseGate pause;
   ScanWorkerRelay relay;
+  // ScanThreadProc's result once it has returned (1 normal end, 0 early end); -1 before. Unlike
+  // the done event, which the pass sets before it posts WM_SCAN_FINISHED, this tells an early
+  // end apart at once.
+  std::atomic<int> pass_result{-1};
   ScanPassContext context;
 };
 

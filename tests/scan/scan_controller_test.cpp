@@ -219,6 +219,7 @@ class ScanControllerTest : public ::testing::Test {
       case State::kScanPaused:
         ASSERT_TRUE(controller_->HasWorker());
         EXPECT_FALSE(controller_->WorkerEnded());
+        EXPECT_FALSE(controller_->PassEndedEarly());
         EXPECT_EQ(controller_->IsPaused(), state == State::kScanPaused);
         EXPECT_EQ(display_.Status(), state == State::kScanning ? "Running" : "Paused");
         EXPECT_FALSE(timer_.running);

@@ -80,6 +80,7 @@ TEST(ScanWorkerTest, PausedWorkerIsResumedByTheStopAndLeavesTheFileUnread) {
   EXPECT_FALSE(worker->pause.IsPaused());
   EXPECT_EQ(fs.BlocksRead(big), 1);
   EXPECT_FALSE(worker->relay.FinishedPosted());
+  EXPECT_EQ(worker->pass_result.load(), 0);
   EXPECT_EQ(sleeper.Sleeps(),
             std::vector<std::chrono::milliseconds>{std::chrono::milliseconds(kStopScanPauseMs)});
 }
@@ -102,6 +103,7 @@ TEST(ScanWorkerTest, NormalEndPostsFinishedThroughTheRelay) {
   } while (ids.back() != WM_SCAN_FINISHED);
   EXPECT_TRUE(worker->relay.FinishedPosted());
   StopScanWorker(*worker, sleeper);
+  EXPECT_EQ(worker->pass_result.load(), 1);
   EXPECT_TRUE(queue.Empty());
 }
 
