@@ -12,15 +12,16 @@ namespace qs {
 
 class LineReader {
  public:
-  // Lines longer than `max_line_length` are cut to that length and flagged as truncated; the
-  // rest of such a line is skipped.
+  // Lines longer than `max_line_length` are cut to that length; the rest of such a line is
+  // skipped without being stored. The cut counts as a truncation only when the skipped part
+  // held more than spaces, tabs and CRs, so blank padding after a CRC changes nothing.
   explicit LineReader(ReadableFile& file, std::size_t max_line_length = kDefaultMaxLineLength);
 
   // Reads the next line into `line`. Returns false at the end of the file (or at a read error);
   // a last line without a line end is still returned.
   bool ReadLine(std::string& line);
 
-  // Whether the line last returned was longer than the bound.
+  // Whether the line last returned lost more than blanks to the bound.
   bool LastLineTruncated() const { return truncated_; }
 
   // Longer than any file name or path a file system accepts.
