@@ -22,8 +22,8 @@ namespace {
 
 void Trace([[maybe_unused]] std::string_view text, [[maybe_unused]] std::string_view arg = {}) {
 #ifdef QS_DIAGNOSTIC_TRACE
-  std::fprintf(stderr, "%.*s%.*s", static_cast<int>(text.size()), text.data(),
-               static_cast<int>(arg.size()), arg.data());
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fwrite(arg.data(), 1, arg.size(), stderr);
 #endif
 }
 
@@ -210,7 +210,8 @@ bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string&
     last_row_percent_ = percent;
   }
 
-  Trace("Checking file: ", sfv_path + "\n");
+  Trace("Checking file: ", sfv_path);
+  Trace("\n");
   if (ReadSfvFile(fs_, set) != kErrorSuccess) {
     Trace("Strange mofo error\n");
     return false;

@@ -171,14 +171,6 @@ TEST_F(CompletionFilesTest, RenameThenDeleteLeavesTheOldSfvAndAnEmptyText) {
   EXPECT_EQ(Texts().sfv_text, "");
 }
 
-TEST_F(CompletionFilesTest, ARenameNeverReplacesAnExistingOldSfv) {
-  SetSwitches(1, 0, 0, 0, 1);
-  temp.WriteFile("in/D/x.oldsfv", "keep me");
-  PerformOn("in/D/x.sfv");
-  EXPECT_EQ(test::ReadFile(Dir() + "x.oldsfv"), "keep me");
-  EXPECT_TRUE(test::Exists(Dir() + "x.sfv"));
-}
-
 // Every combination of the five switches; bit i of the index turns switch i on. Switches that
 // are off use 2 for odd combinations: only exactly 1 counts as on.
 class SwitchCombinationTest : public CompletionFilesTest,
