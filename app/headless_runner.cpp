@@ -120,9 +120,7 @@ int HeadlessRunner::RunContinuous() {
 
   // A pass that ends early posts nothing and leaves the window waiting for the user's "Force
   // stop scan". Unattended, nobody would press it: the runner reports the early end and does it
-  // itself, so the countdown goes on. The done event is set just before WM_SCAN_FINISHED is
-  // posted, so an early end is only believed when it is still unexplained one poll later.
-  const ScanWorker* ended_worker = nullptr;
+  // itself, so the countdown goes on.
   while (!quit_.load()) {
     const auto now = Clock::now();
     auto deadline = now + kWorkerPoll;
@@ -145,19 +143,9 @@ int HeadlessRunner::RunContinuous() {
     row_count = setup_.list->Count();
     if (timer.TakeDueTick(Clock::now()))
       controller.OnCountdownTimer(kCountdownTimerId);
-
-    const ScanWorker* worker = controller.Worker();
-    if (worker != nullptr && controller.WorkerEnded() && !worker->relay.FinishedPosted() &&
-        queue_.Empty()) {
-      if (ended_worker == worker) {
-        display.Print("Pass ended early");
-        controller.OnForceStopScan();
-        ended_worker = nullptr;
-      } else {
-        ended_worker = worker;
-      }
-    } else {
-      ended_worker = nullptr;
+    if (controller.PassEndedEarly()) {
+      display.Print("Pass ended early");
+      controller.OnForceStopScan();
     }
   }
 
@@ -232,7 +220,7 @@ int HeadlessRunner::RunOnce() {
   while (queue_.TryTake(message))
     handle(std::move(message));
 
-  const bool normal_end = worker->relay.FinishedPosted();
+  const bool normal_end = worker->pass_result.load() == 1;
   display.SetStatusText("Idle");
   display.Print(normal_end ? "Pass finished" : "Pass ended early");
   display.Finish();
