@@ -2,150 +2,63 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <set>
 #include <string>
-#include <thread>
+#include <tuple>
 
 #include "config/memory_settings_store.h"
 
 namespace qs {
 namespace {
 
-struct DefaultCase {
-  Setting setting;
-  const char* key;
-  SettingType type;
-  std::int32_t int_default;
-};
-
-class SettingDefaultTest : public ::testing::TestWithParam<DefaultCase> {};
-
-TEST_P(SettingDefaultTest, FreshProfileReadsTheDefault) {
-  const DefaultCase& expected = GetParam();
-  const SettingSpec& spec = SpecOf(expected.setting);
-  EXPECT_EQ(spec.setting, expected.setting);
-  EXPECT_EQ(spec.key, expected.key);
-  EXPECT_EQ(spec.type, expected.type);
+TEST(Settings, FreshProfileReadsEachKeysDefault) {
+  // -1: a text setting, whose default is empty
+  const std::tuple<Setting, const char*, std::int32_t> rows[] = {
+      {Setting::ReScan, "ReScan", 300},
+      {Setting::PostExecution, "PostExecution", -1},
+      {Setting::HideToTray, "HideToTray", 0},
+      {Setting::ConfirmationLevel, "ConfirmationLevel", 1},
+      {Setting::RenameSFV, "RenameSFV", 0},
+      {Setting::DeleteSFV, "DeleteSFV", 0},
+      {Setting::CreateNoCheckFile, "CreateNoCheckFile", 1},
+      {Setting::DeleteQuarrystream, "DeleteQuarrystream", 1},
+      {Setting::AddQuietToMirrowen, "AddQuietToMirrowen", 1},
+      {Setting::AutoRunAtStartup, "AutoRunAtStartup", 0}};
+  ASSERT_EQ(AllSettings().size(), std::size(rows));
   MemorySettingsStore fresh;
-  if (expected.type == SettingType::kInteger) {
-    EXPECT_EQ(ReadInt(fresh, expected.setting), expected.int_default);
-  } else {
-    EXPECT_EQ(ReadText(fresh, expected.setting), "");
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, SettingDefaultTest,
-    ::testing::Values(
-        DefaultCase{Setting::ReScan, "ReScan", SettingType::kInteger, 300},
-        DefaultCase{Setting::PostExecution, "PostExecution", SettingType::kText, 0},
-        DefaultCase{Setting::HideToTray, "HideToTray", SettingType::kInteger, 0},
-        DefaultCase{Setting::ConfirmationLevel, "ConfirmationLevel", SettingType::kInteger, 1},
-        DefaultCase{Setting::RenameSFV, "RenameSFV", SettingType::kInteger, 0},
-        DefaultCase{Setting::DeleteSFV, "DeleteSFV", SettingType::kInteger, 0},
-        DefaultCase{Setting::CreateNoCheckFile, "CreateNoCheckFile", SettingType::kInteger, 1},
-        DefaultCase{Setting::DeleteQuarrystream, "DeleteQuarrystream", SettingType::kInteger, 1},
-        DefaultCase{Setting::AddQuietToMirrowen, "AddQuietToMirrowen", SettingType::kInteger, 1},
-        DefaultCase{Setting::AutoRunAtStartup, "AutoRunAtStartup", SettingType::kInteger, 0}),
-    [](const auto& info) { return std::string(info.param.key); });
-
-TEST(SettingsTable, ListsTenDistinctKeys) {
-  std::set<std::string_view> keys;
-  for (const SettingSpec& spec : AllSettings()) {
-    keys.insert(spec.key);
-  }
-  EXPECT_EQ(AllSettings().size(), 10u);
-  EXPECT_EQ(keys.size(), 10u);
-}
-
-struct LevelCase {
-  std::int32_t value;
-  bool is_on;
-  bool asks_on_quit;
-  bool asks_on_remove;
-};
-
-class SwitchValueTest : public ::testing::TestWithParam<LevelCase> {};
-
-TEST_P(SwitchValueTest, OnlyExactValuesCount) {
-  MemorySettingsStore store;
-  WriteInt(store, Setting::HideToTray, GetParam().value);
-  WriteInt(store, Setting::ConfirmationLevel, GetParam().value);
-  EXPECT_EQ(IsOn(store, Setting::HideToTray), GetParam().is_on);
-  EXPECT_EQ(AsksOnQuit(store), GetParam().asks_on_quit);
-  EXPECT_EQ(AsksOnRemove(store), GetParam().asks_on_remove);
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, SwitchValueTest,
-                         ::testing::Values(LevelCase{0, false, false, false},
-                                           LevelCase{1, true, true, false},
-                                           LevelCase{2, false, true, true},
-                                           LevelCase{3, false, true, false},
-                                           LevelCase{-1, false, true, false}));
-
-TEST(Confirmation, FreshProfileAsksOnQuitButNotOnRemove) {
-  MemorySettingsStore fresh;
-  EXPECT_TRUE(AsksOnQuit(fresh));
-  EXPECT_FALSE(AsksOnRemove(fresh));
-  EXPECT_TRUE(IsOn(fresh, Setting::CreateNoCheckFile));
-  EXPECT_FALSE(IsOn(fresh, Setting::HideToTray));
-}
-
-TEST(SaveAutoRun, OnForcesHideToTrayAndAsksForTheEntry) {
-  MemorySettingsStore store;
-  WriteInt(store, Setting::HideToTray, 0);
-  EXPECT_TRUE(SaveAutoRun(store, 1));
-  EXPECT_EQ(ReadInt(store, Setting::AutoRunAtStartup), 1);
-  EXPECT_EQ(ReadInt(store, Setting::HideToTray), 1);
-}
-
-TEST(SaveAutoRun, AnyOtherValueRemovesTheEntryAndLeavesHideToTray) {
-  for (std::int32_t value : {0, 2, -1}) {
-    MemorySettingsStore store;
-    EXPECT_FALSE(SaveAutoRun(store, value));
-    EXPECT_EQ(ReadInt(store, Setting::AutoRunAtStartup), value);
-    EXPECT_EQ(store.ReadInt("HideToTray", -5), -5) << value;
-  }
-}
-
-TEST(MemorySettingsStore, ConvertsBetweenTypesAsTheProfileFileDoes) {
-  MemorySettingsStore store;
-  store.WriteInt("ReScan", 42);
-  EXPECT_EQ(store.ReadText("ReScan", "x"), "42");
-  store.WriteText("ReScan", "17");
-  EXPECT_EQ(store.ReadInt("ReScan", 300), 17);
-  for (const char* bad : {"abc", "12abc", "", " 5", "99999999999"}) {
-    store.WriteText("ReScan", bad);
-    EXPECT_EQ(store.ReadInt("ReScan", 300), 300) << bad;
-  }
-  store.WriteText("PostExecution", "run %1 \"%2\"");
-  EXPECT_EQ(store.ReadText("PostExecution", ""), "run %1 \"%2\"");
-}
-
-TEST(MemorySettingsStore, ReaderSeesOnlyWholeValuesWhileAWriterWrites) {
-  MemorySettingsStore store;
-  const std::string first(300, 'a');
-  const std::string second(300, 'b');
-  store.WriteText("PostExecution", first);
-  std::atomic<bool> done{false};
-  int torn = 0;
-  std::thread reader([&] {
-    while (!done.load()) {
-      const std::string value = store.ReadText("PostExecution", "");
-      const std::int32_t number = store.ReadInt("ReScan", 0);
-      if ((value != first && value != second) || (number != 0 && number != -1)) {
-        ++torn;
-      }
+  for (const auto& [setting, key, int_default] : rows) {
+    EXPECT_EQ(SpecOf(setting).key, key);
+    if (int_default < 0) {
+      EXPECT_EQ(ReadText(fresh, setting), "") << key;
+    } else {
+      EXPECT_EQ(ReadInt(fresh, setting), int_default) << key;
     }
-  });
-  for (int i = 0; i < 20000; ++i) {
-    store.WriteText("PostExecution", i % 2 ? first : second);
-    store.WriteInt("ReScan", i % 2 ? 0 : -1);
   }
-  done = true;
-  reader.join();
-  EXPECT_EQ(torn, 0);
+}
+
+TEST(Settings, OnlyExactValuesSwitchOnOrAsk) {
+  // value, IsOn, AsksOnQuit and AsksOnRemove when HideToTray and ConfirmationLevel hold it
+  const std::tuple<std::int32_t, bool, bool, bool> rows[] = {{0, false, false, false},
+                                                             {1, true, true, false},
+                                                             {2, false, true, true},
+                                                             {3, false, true, false},
+                                                             {-1, false, true, false}};
+  for (const auto& [value, is_on, asks_on_quit, asks_on_remove] : rows) {
+    MemorySettingsStore store;
+    WriteInt(store, Setting::HideToTray, value);
+    WriteInt(store, Setting::ConfirmationLevel, value);
+    EXPECT_EQ(IsOn(store, Setting::HideToTray), is_on) << value;
+    EXPECT_EQ(AsksOnQuit(store), asks_on_quit) << value;
+    EXPECT_EQ(AsksOnRemove(store), asks_on_remove) << value;
+  }
+}
+
+TEST(SaveAutoRun, OnlyOneForcesHideToTrayAndAsksForTheEntry) {
+  for (std::int32_t value : {1, 0, 2, -1}) {
+    MemorySettingsStore store;
+    EXPECT_EQ(SaveAutoRun(store, value), value == 1);
+    EXPECT_EQ(ReadInt(store, Setting::AutoRunAtStartup), value);
+    EXPECT_EQ(store.ReadInt("HideToTray", -5), value == 1 ? 1 : -5) << value;
+  }
 }
 
 }  // namespace

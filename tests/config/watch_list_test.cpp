@@ -1,3 +1,5 @@
+// The watch list: the list the worker reads while the window changes it, the editor that keeps
+// dirs.cfg its master copy, and the "/ADDDIR:" command that adds to it.
 #include "config/watch_list.h"
 
 #include <gtest/gtest.h>
@@ -5,7 +7,16 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
+
+#include "config/add_dir_command.h"
+#include "config/memory_settings_store.h"
+#include "config/settings_keys.h"
+#include "config/user_messages.h"
+#include "config/watch_list_editor.h"
+#include "platform/file_system.h"
+#include "tests/support/temp_dir.h"
 
 namespace qs {
 namespace {
@@ -14,38 +25,18 @@ WatchEntry Entry(char fill, std::int32_t include) {
   return {std::string(64, fill), std::string(64, fill), include};
 }
 
-TEST(WatchList, RemoveClosesTheGapAndOutOfRangeRowsAreRefused) {
-  WatchList list;
-  list.Replace({Entry('a', 1), Entry('b', 0), Entry('c', 2)});
-  EXPECT_TRUE(list.RemoveAt(1));
-  EXPECT_FALSE(list.RemoveAt(2));
-  EXPECT_FALSE(list.SetInclude(2, 1));
-  WatchEntry row;
-  EXPECT_FALSE(list.CopyRow(2, row));
-  ASSERT_TRUE(list.CopyRow(1, row));
-  EXPECT_EQ(row, Entry('c', 2));
-  list.Append(Entry('d', 1));
-  EXPECT_EQ(list.Snapshot(),
-            (std::vector<WatchEntry>{Entry('a', 1), Entry('c', 2), Entry('d', 1)}));
-}
-
 // The worker's side of the contract: while the window's thread reloads, removes, appends and
 // toggles, every row copy is one whole entry, never a mix of two or a freed one.
 TEST(WatchList, WorkerCopiesWholeRowsWhileTheWindowChangesTheList) {
   WatchList list;
-  list.Replace({Entry('a', 'a'), Entry('b', 'b')});
   std::atomic<bool> done{false};
-  std::atomic<int> bad{0};
+  int bad = 0;  // written by the worker only, read after the join
   std::thread worker([&] {
-    WatchEntry row;
-    while (!done.load()) {
+    for (WatchEntry row; !done.load();) {
       for (std::size_t i = 0; i < list.Count(); ++i) {
-        if (!list.CopyRow(i, row)) {
-          continue;  // the list shrank between the count and the copy
-        }
-        const char fill = row.source.empty() ? '?' : row.source[0];
-        if (row.source != std::string(64, fill) || row.destination != row.source ||
-            (row.include != fill && row.include != 0)) {
+        // CopyRow fails when the list shrank since the count; a copy is one whole entry.
+        if (list.CopyRow(i, row) && row != Entry(row.source[0], row.source[0]) &&
+            row != Entry(row.source[0], 0)) {
           ++bad;
         }
       }
@@ -60,7 +51,166 @@ TEST(WatchList, WorkerCopiesWholeRowsWhileTheWindowChangesTheList) {
   }
   done = true;
   worker.join();
-  EXPECT_EQ(bad.load(), 0);
+  EXPECT_EQ(bad, 0);
+}
+
+TEST(ParseAddDirCommand, TakesEverythingAfterTheFirstMarkerWithoutQuotes) {
+  for (const char* no_command : {"", "/home/me/in", "/adddir:/x", "/ADDDIR"}) {
+    EXPECT_EQ(ParseAddDirCommand(no_command), std::nullopt) << no_command;
+  }
+  const std::pair<const char*, std::string> cases[] = {{"/ADDDIR:", ""},
+                                                       {"/ADDDIR:\"\"", ""},
+                                                       {"/ADDDIR:\"D:\\My Files\"", "D:\\My Files"},
+                                                       {"--x /ADDDIR:/a b", "/a b"},
+                                                       {"/ADDDIR: /a \t", " /a \t"},
+                                                       {"\"/ADDDIR:/a\"/b\"", "/a/b"},
+                                                       {"/ADDDIR:/a /ADDDIR:/b", "/a /ADDDIR:/b"}};
+  for (const auto& [text, path] : cases) {
+    EXPECT_EQ(ParseAddDirCommand(text), path) << text;
+  }
+}
+
+constexpr std::string_view kTwoEntries = "1\r\n/in\r\n/out\r\n0\r\n/b\r\n/c\r\n";
+constexpr std::string_view kSaveError = "Error saving dirs.cfg|Mirrowen";
+
+// The real file system, except that writes fail while `fail_writes` is set, as on a full disk
+// (the tests may run as root, so permissions cannot make them fail).
+class FailingWritesFileSystem final : public FileSystem {
+ public:
+  bool fail_writes = false;
+
+  SystemError OpenForVerify(const std::string& p, std::unique_ptr<ReadableFile>& f) override {
+    return real_.OpenForVerify(p, f);
+  }
+  SystemError OpenForReading(const std::string& p, std::unique_ptr<ReadableFile>& f) override {
+    return real_.OpenForReading(p, f);
+  }
+  bool ListDirectory(const std::string& d, std::vector<DirectoryEntry>& e) override {
+    return real_.ListDirectory(d, e);
+  }
+  SystemError WriteFileAtomically(const std::string& p, std::string_view content) override {
+    return fail_writes ? kErrorDiskFull : real_.WriteFileAtomically(p, content);
+  }
+  SystemError CreateEmptyFile(const std::string& p) override { return real_.CreateEmptyFile(p); }
+  SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override {
+    return real_.MoveFileNoReplace(from, to);
+  }
+  SystemError DeleteFile(const std::string& p) override { return real_.DeleteFile(p); }
+
+ private:
+  FileSystem& real_ = RealFileSystem();
+};
+
+// Records every box as "text|caption", a question as "?text|caption"; answers `answer`.
+class RecordingUi final : public UserMessages, public AddDirectoryFrontEnd {
+ public:
+  bool answer = false;
+  std::string destination;
+  std::vector<std::string> shown;
+
+  void ShowMessage(std::string_view text, std::string_view caption, MessageIcon) override {
+    shown.push_back(std::string(text) + "|" + std::string(caption));
+  }
+  bool AskYesNo(std::string_view text, std::string_view caption) override {
+    shown.push_back("?" + std::string(text) + "|" + std::string(caption));
+    return answer;
+  }
+  void BringToFront() override { shown.push_back("front"); }
+  std::string AskDirectory(std::string_view prompt) override {
+    shown.push_back("ask:" + std::string(prompt));
+    return destination;
+  }
+};
+
+class WatchListEditorTest : public ::testing::Test {
+ protected:
+  WatchListEditorTest() {
+    editor_.SetReloadedCallback([this] { ++reloads_; });
+    Reset();
+  }
+  void Reset() {
+    dir_.WriteFile("dirs.cfg", kTwoEntries);
+    editor_.LoadDirs();
+    reloads_ = 0;
+    ui_.shown.clear();
+  }
+  std::string FileText() const { return test::ReadFile(dir_.Path("dirs.cfg")); }
+
+  test::TempDir dir_;
+  FailingWritesFileSystem fs_;
+  WatchList list_;
+  RecordingUi ui_;
+  MemorySettingsStore settings_;
+  WatchListEditor editor_{fs_, dir_.Path("dirs.cfg"), list_, ui_, settings_};
+  int reloads_ = 0;
+};
+
+TEST_F(WatchListEditorTest, AddRefusesUnstorablePathsAndAppendsEvenTheSamePairTwice) {
+  EXPECT_EQ(editor_.AddEntry("", "/dest"), EditResult::kUnchanged);
+  EXPECT_EQ(editor_.AddEntry("/src", ""), EditResult::kUnchanged);
+  EXPECT_EQ(editor_.AddEntry("/in\n1", "/dest"), EditResult::kRejected);  // would shift records
+  EXPECT_EQ(editor_.AddEntry("/src", "/dest\r"), EditResult::kRejected);
+  EXPECT_EQ(ui_.shown.size(), 2u);
+  EXPECT_EQ(FileText(), kTwoEntries);
+  EXPECT_EQ(editor_.AddEntry("/new", "/dest"), EditResult::kDone);
+  EXPECT_EQ(editor_.AddEntry("/new", "/dest"), EditResult::kDone);
+  EXPECT_EQ(FileText(), std::string(kTwoEntries) + "1\r\n/new\r\n/dest\r\n1\r\n/new\r\n/dest\r\n");
+  EXPECT_EQ(reloads_, 2);
+}
+
+TEST_F(WatchListEditorTest, AddDirCommandNeedsASourceThenAsksForTheDestination) {
+  EXPECT_EQ(editor_.AddDirectoryFromCommand("", ui_), EditResult::kRejected);
+  EXPECT_EQ(editor_.AddDirectoryFromCommand("/src", ui_), EditResult::kUnchanged);  // cancelled
+  ui_.destination = "/unpack";
+  EXPECT_EQ(editor_.AddDirectoryFromCommand("/My Files", ui_), EditResult::kDone);
+  const std::string ask = "ask:" + std::string(kDestinationPrompt);
+  EXPECT_EQ(ui_.shown, (std::vector<std::string>{"You must have a source directory!|Mirrowen",
+                                                 "front", ask, "front", ask}));
+  EXPECT_EQ(FileText(), std::string(kTwoEntries) + "1\r\n/My Files\r\n/unpack\r\n");
+}
+
+// After a failed save the list is what the file holds: an add is lost, a removed row comes back,
+// a tick stays (it is not reloaded). Every failed save shows the error once.
+TEST_F(WatchListEditorTest, FailedSaveKeepsTheFileAndShowsTheErrorOncePerSave) {
+  fs_.fail_writes = true;
+  EXPECT_EQ(editor_.AddEntry("/new", "/dest"), EditResult::kSaveFailed);
+  EXPECT_EQ(editor_.RemoveRow(0), EditResult::kSaveFailed);
+  EXPECT_EQ(ui_.shown, (std::vector<std::string>(3, std::string(kSaveError))));
+  EXPECT_EQ(list_.Snapshot(), (std::vector<WatchEntry>{{"/in", "/out", 1}, {"/b", "/c", 0}}));
+  EXPECT_EQ(editor_.SetInclude(0, 0), EditResult::kSaveFailed);
+  EXPECT_EQ(ui_.shown.size(), 4u);
+  EXPECT_EQ(list_.Snapshot()[0].include, 0);
+  EXPECT_EQ(FileText(), kTwoEntries);
+  EXPECT_EQ(reloads_, 2);
+}
+
+TEST_F(WatchListEditorTest, RemoveNeedsASelectionAndAsksOnlyAtLevelTwo) {
+  EXPECT_EQ(editor_.RemoveRow(std::nullopt), EditResult::kRejected);
+  EXPECT_EQ(editor_.RemoveRow(2), EditResult::kRejected);
+  EXPECT_EQ(ui_.shown,
+            std::vector<std::string>(2, "Select object in list before deletion|Mirrowen"));
+  // level, answer, asks, removes
+  const std::tuple<std::int32_t, bool, bool, bool> rows[] = {
+      {1, false, false, true}, {2, false, true, false}, {2, true, true, true}};
+  for (const auto& [level, answer, asks, removes] : rows) {
+    SCOPED_TRACE(testing::Message() << "level " << level << " answer " << answer);
+    Reset();
+    ui_.answer = answer;
+    WriteInt(settings_, Setting::ConfirmationLevel, level);
+    EXPECT_EQ(editor_.RemoveRow(0), removes ? EditResult::kDone : EditResult::kUnchanged);
+    EXPECT_EQ(ui_.shown.size(), asks ? 1u : 0u);
+    EXPECT_EQ(FileText(), removes ? "0\r\n/b\r\n/c\r\n" : kTwoEntries);
+    EXPECT_EQ(reloads_, removes ? 1 : 0);
+  }
+  EXPECT_EQ(ui_.shown[0],
+            "?Do you want to delete selected directory from the watchlist?|Remove directory?");
+}
+
+TEST_F(WatchListEditorTest, IncludeToggleSavesWithoutReloading) {
+  EXPECT_EQ(editor_.SetInclude(1, 1), EditResult::kDone);
+  EXPECT_EQ(editor_.SetInclude(2, 1), EditResult::kUnchanged);
+  EXPECT_EQ(FileText(), "1\r\n/in\r\n/out\r\n1\r\n/b\r\n/c\r\n");
+  EXPECT_EQ(reloads_, 0);
 }
 
 }  // namespace
