@@ -9,6 +9,7 @@
 #include "app/console_messages.h"
 #include "app/headless_runner.h"
 #include "app/qt_settings_store.h"
+#include "app/quarrystream_app.h"
 #include "app/signal_watcher.h"
 #include "app/watch_list_commands.h"
 #include "config/watch_list.h"
@@ -46,9 +47,10 @@ int main(int argc, char** argv) {
     case qs::RunMode::kVersion:
       std::fputs(qs::VersionText().c_str(), stdout);
       return 0;
-    case qs::RunMode::kDesktop:
-      std::fputs(qs::UsageText().c_str(), stderr);
-      return 2;
+    case qs::RunMode::kDesktop: {
+      qs::QuarrystreamApp desktop;
+      return desktop.Run(options, argc, argv);
+    }
     default:
       break;
   }

@@ -1,0 +1,54 @@
+// The main window's command identifiers and the texts of its string table. Buttons, both menus
+// and the tray deliver the same numbers to MainWindow::OnCommand.
+#pragma once
+
+#include <QString>
+
+namespace qs {
+
+enum CommandId : int {
+  kIdOk = 1,      // Enter: does nothing
+  kIdCancel = 2,  // Quit, Escape, the close box, a forwarded close
+  kIdPause = 3,   // "P"
+  kIdAddDirectory = 1002,
+  kIdRemove = 1003,
+  kIdBrowseProgram = 1007,  // "..."
+  kIdHide = 1009,
+  kIdSettings = 32771,
+  kIdShowWindow = 32772,
+  kIdForceStartScan = 32773,
+  kIdForceStopScan = 32774,
+  kIdAbout = 57664,
+  kIdSystemAbout = 0x0010,  // the system-menu item
+};
+
+// Control identifiers without a command of their own.
+enum ControlId : int {
+  kIdWatchList = 1001,
+  kIdPostExecution = 1006,
+  kIdCountdown = 1010,
+  kIdStatus = 1011,
+  kIdFileProgress = 1013,
+};
+
+inline constexpr int kTrayCallbackMessage = 0x8007;  // WM_APP + 7
+inline constexpr int kTrayIconId = 138;              // also the tray menu's identifier
+
+// The string table entry with number `id`; empty when there is none. A child control's
+// tooltip is the entry of its own identifier.
+inline QString LoadString(int id) {
+  switch (id) {
+    case 3:
+      return QStringLiteral("Pause / unpause the countdown");
+    case 101:
+      return QStringLiteral("&About Quarrystream...");
+    case 103:
+      return QStringLiteral("Windows sockets initialization failed.");
+    case 57344:
+      return QStringLiteral("Mirrowen");
+    default:
+      return {};
+  }
+}
+
+}  // namespace qs

@@ -1,0 +1,380 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+
+#include "app/app_icons.h"
+#include "app/command_ids.h"
+#include "app/desktop_dialogs.h"
+#include "app/dialog_units.h"
+#include "app/hidden_window.h"
+#include "app/qt_countdown_timer.h"
+#include "config/add_dir_command.h"
+#include "config/settings_keys.h"
+#include "platform/single_instance.h"
+#include "scan/scan_controller.h"
+#include "widgets/cell_header_ctrl.h"
+#include "widgets/cell_list_ctrl.h"
+#include "widgets/image_list.h"
+#include "widgets/list_images.h"
+
+namespace qs {
+
+namespace {
+
+constexpr std::string_view kQuitQuestion =
+    "Do you want to exit Quarrystream, the directories will no longer be watched!";
+constexpr std::string_view kQuitCaption = "Quit Quarrystream";
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
+    : QDialog(parent), setup_(std::move(setup)) {
+  // Dialog 102: a fixed-size window with caption, system menu and minimise box.
+  setWindowTitle(QStringLiteral("Quarrystream"));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(DialogFont());
+  const DialogUnits units(font());
+  const auto on_command = [this](int id) { OnCommand(id); };
+
+  menu_bar_ = CreateMainMenu(this, on_command);
+  client_ = new QWidget(this);
+  client_->setFixedSize(units.Size(334, 182));
+  controls_ = CreateMainWindowControls(client_, units, on_command);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->setMenuBar(menu_bar_);
+  layout->addWidget(client_);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  setup_.dialogs->SetOwner(this);
+  editor_ = std::make_unique<WatchListEditor>(*setup_.fs, setup_.dirs_path, list_, *setup_.dialogs,
+                                              *setup_.settings);
+  editor_->SetReloadedCallback([this] { FillRows(); });
+  queue_.SetWakeUp([this] { WakeForMessages(); });
+  completion_ = std::make_unique<CompanionCompletion>(
+      *setup_.settings, *setup_.fs, queue_, setup_.executable_directory, setup_.start_companion);
+  timer_ = std::make_unique<QtCountdownTimer>(
+      [this] { controller_->OnCountdownTimer(kCountdownTimerId); });
+  ScanControllerSetup controller_setup;
+  controller_setup.watch_list = &list_;
+  controller_setup.settings = setup_.settings;
+  controller_setup.fs = setup_.fs;
+  controller_setup.completion = completion_.get();
+  controller_setup.sink = &queue_;
+  controller_setup.display = this;
+  controller_setup.timer = timer_.get();
+  controller_setup.sleeper = setup_.sleeper;
+  controller_setup.start_command = setup_.start_command;
+  controller_ = std::make_unique<ScanController>(controller_setup);
+  hidden_window_ = std::make_unique<HiddenWindow>(
+      HiddenWindow::Target{[this](const std::string& text) { OnCopyData(text); },
+                           [this] { OnCommand(kIdCancel); }},
+      *setup_.dialogs);
+  connect(controls_.list, &CCellListCtrl::CheckboxClicked, this,
+          &MainWindow::OnCellListCheckboxClicked);
+}
+
+// The controller stops a worker that is still running; the tray and the door go with their
+// members.
+MainWindow::~MainWindow() {
+  queue_.SetWakeUp({});
+}
+
+void MainWindow::Initialise() {
+  if (initialised_) {
+    return;
+  }
+  initialised_ = true;
+  // 1. The controls exist and the list has its header. 2. The system menu of the window manager
+  // takes no items from the program, so the about item lives in the Help menu alone.
+  // 3. The icon.
+  setWindowIcon(WindowIcon());
+  // 4. Tooltips: each control's text is the string-table entry of its own identifier.
+  for (QWidget* child : client_->findChildren<QWidget*>()) {
+    const QString tip = LoadString(ControlId(child));
+    if (ControlId(child) != 0 && !tip.isEmpty()) {
+      child->setToolTip(tip);
+    }
+  }
+  // 5. The countdown is off: the controller starts so. 6, 7. Columns and images.
+  BuildColumns();
+  // 8, 9.
+  editor_->LoadDirs();
+  // 10, 11.
+  controls_.post_execution->setText(ToQString(ReadText(*setup_.settings, Setting::PostExecution)));
+  // 12. The lock decides; only its holder opens the door for later starts.
+  instance_lock_held_ = setup_.lock != nullptr && setup_.lock->TryAcquire();
+  if (instance_lock_held_) {
+    hidden_window_->Create(setup_.channel_path);
+  }
+  // 13. The own "/ADDDIR:" is asked for before the first pass starts.
+  HandleCommandLine(setup_.command_line);
+  // 14. The countdown from ReScan, then the first pass at once.
+  controller_->Initialise();
+  // 15.
+  if (IsOn(*setup_.settings, Setting::HideToTray)) {
+    HideToTray();
+  }
+  // 16.
+  controls_.list->setFocus();
+}
+
+int MainWindow::RunModal() {
+  Initialise();
+  if (closed_) {
+    return result();  // quit already, from a question asked during the initialisation
+  }
+  QEventLoop loop;
+  connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+  if (!IsHiddenInTray()) {
+    show();
+  }
+  loop.exec();
+  return result();
+}
+
+void MainWindow::BuildColumns() {
+  CCellListCtrl* list = controls_.list;
+  list->InsertColumn(0, QStringLiteral("Include"), Qt::AlignLeft);
+  list->InsertColumn(1, QStringLiteral("Source directory"), Qt::AlignLeft);
+  list->InsertColumn(2, QStringLiteral("Destination directory"), Qt::AlignLeft);
+  list->InsertColumn(3, QStringLiteral("Progress"), Qt::AlignLeft);
+  // The client width: inside the border, with no scroll bar yet (the list is empty).
+  const int client_width = list->width() - 2 * list->frameWidth();
+  const int path_width = (client_width - 120) / 2;
+  list->setColumnWidth(0, 30);
+  list->setColumnWidth(1, path_width);
+  list->setColumnWidth(2, path_width);
+  list->setColumnWidth(3, 90);
+
+  images_ = std::make_unique<ImageList>(QSize(16, 16));
+  LoadListImages(*images_);
+  list->SetImageList(images_.get());
+  list->Header()->SetItemImage(0, kImageUnchecked);
+  list->SetColumnFormat(0, Qt::AlignLeft);
+  list->SetFullRowSelect(true);
+  list->SetShowSelectionAlways(true);
+}
+
+// Every row again, from the list as loaded: every progress cell starts at 0.
+void MainWindow::FillRows() {
+  CCellListCtrl* list = controls_.list;
+  list->DeleteAllRows();
+  const std::vector<WatchEntry> entries = list_.Snapshot();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const int row = list->InsertRow(static_cast<int>(i), QString());
+    list->SetCheckState(row, 0, entries[i].include == 1 ? 1 : 0);
+    list->SetCellText(row, 1, QString::fromStdString(entries[i].source));
+    list->SetCellImage(row, 1, kImageFolder);
+    list->SetCellText(row, 2, QString::fromStdString(entries[i].destination));
+    list->SetCellImage(row, 2, kImageFolder);
+    list->ShowProgress(row, kProgressColumn, true);
+  }
+}
+
+void MainWindow::OnCommand(int id) {
+  if (closed_) {
+    return;  // after the exit sequence nothing may run again, least of all a save
+  }
+  switch (id) {
+    case kIdOk:
+      break;
+    case kIdCancel:
+      OnQuit();
+      break;
+    case kIdPause:
+      controller_->OnPauseButton();
+      break;
+    case kIdAddDirectory:
+      OnAddDirectory();
+      break;
+    case kIdRemove:
+      OnRemove();
+      break;
+    case kIdBrowseProgram:
+      OnBrowseProgram();
+      break;
+    case kIdHide:
+      HideToTray();
+      break;
+    case kIdSettings:
+      setup_.dialogs->RunSettingsDialog();
+      break;
+    case kIdShowWindow:
+      ShowFromTray();
+      break;
+    case kIdForceStartScan:
+      controller_->OnForceStartScan();
+      break;
+    case kIdForceStopScan:
+      controller_->OnForceStopScan();
+      break;
+    case kIdAbout:
+    case kIdSystemAbout:
+      setup_.dialogs->RunAboutBox();
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::accept() {}
+
+void MainWindow::reject() {
+  OnCommand(kIdCancel);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  OnCommand(kIdCancel);
+}
+
+void MainWindow::OnQuit() {
+  if (AsksOnQuit(*setup_.settings) && !setup_.dialogs->AskYesNo(kQuitQuestion, kQuitCaption)) {
+    return;
+  }
+  RunExitSequence();
+  done(kIdCancel);
+}
+
+void MainWindow::RunExitSequence() {
+  closed_ = true;
+  if (instance_lock_held_) {
+    setup_.lock->Release();
+    instance_lock_held_ = false;
+  }
+  controller_->Shutdown();
+  editor_->SaveDirs();
+  list_.Clear();
+  WriteText(*setup_.settings, Setting::PostExecution, PostExecutionText());
+}
+
+void MainWindow::OnCopyData(const std::string& text) {
+  HandleCommandLine(text);
+}
+
+void MainWindow::OnTerminateRequest() {
+  if (hidden_window_->Exists()) {
+    hidden_window_->Close();
+  } else {
+    OnCommand(kIdCancel);
+  }
+}
+
+// A text without "/ADDDIR:" is no command, and is ignored.
+void MainWindow::HandleCommandLine(const std::string& text) {
+  if (closed_) {
+    return;
+  }
+  if (const std::optional<std::string> path = ParseAddDirCommand(text)) {
+    editor_->AddDirectoryFromCommand(*path, *this);
+  }
+}
+
+void MainWindow::OnAddDirectory() {
+  const std::string source = setup_.dialogs->BrowseForDirectory(kSourcePrompt);
+  if (source.empty()) {
+    return;
+  }
+  const std::string destination = setup_.dialogs->BrowseForDirectory(kDestinationPrompt);
+  if (destination.empty()) {
+    return;
+  }
+  editor_->AddEntry(source, destination);
+}
+
+void MainWindow::OnRemove() {
+  const int row = controls_.list->GetSelectedRow();
+  editor_->RemoveRow(row >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(row))
+                              : std::nullopt);
+}
+
+void MainWindow::OnCellListCheckboxClicked(int row, int column) {
+  if (row < 0 || closed_) {
+    return;
+  }
+  const int state = controls_.list->GetCheckState(row, column);
+  editor_->SetInclude(static_cast<std::size_t>(row), state == 1 ? 1 : 0);
+}
+
+void MainWindow::OnBrowseProgram() {
+  if (const std::optional<std::string> program = setup_.dialogs->BrowseForProgram()) {
+    controls_.post_execution->setText(QLatin1Char('"') + QString::fromStdString(*program) +
+                                      QLatin1Char('"'));
+  }
+}
+
+void MainWindow::BringToFront() {
+  // A window in the tray stays there; the folder browser still comes up.
+  if (IsHiddenInTray()) {
+    return;
+  }
+  setFocus();
+  activateWindow();
+  raise();
+}
+
+std::string MainWindow::AskDirectory(std::string_view prompt) {
+  return setup_.dialogs->BrowseForDirectory(prompt);
+}
+
+void MainWindow::WakeForMessages() {
+  if (!drain_pending_.exchange(true)) {
+    QMetaObject::invokeMethod(
+        this, [this] { DrainScanMessages(); }, Qt::QueuedConnection);
+  }
+}
+
+void MainWindow::DrainScanMessages() {
+  drain_pending_.store(false);
+  ScanMessage message;
+  while (queue_.TryTake(message)) {
+    controller_->Dispatch(std::move(message));
+  }
+}
+
+void MainWindow::SetStatusText(std::string_view text) {
+  controls_.status->setText(ToQString(text));
+}
+
+void MainWindow::SetCountdownText(std::string_view text) {
+  controls_.countdown->setText(ToQString(text));
+}
+
+void MainWindow::SetProgressPercent(std::int64_t row, int column, std::int64_t percent) {
+  if (row < 0 || row > INT_MAX) {
+    return;
+  }
+  controls_.list->SetProgressPercent(
+      static_cast<int>(row), column,
+      static_cast<int>(std::clamp<std::int64_t>(percent, INT_MIN, INT_MAX)));
+}
+
+// The bar's range is 0 to 100 and a position outside it is pinned to its end.
+void MainWindow::SetFileProgress(std::int64_t percent) {
+  controls_.file_progress->setValue(static_cast<int>(std::clamp<std::int64_t>(percent, 0, 100)));
+}
+
+std::size_t MainWindow::RowCount() const {
+  return static_cast<std::size_t>(controls_.list->GetItemCount());
+}
+
+std::string MainWindow::PostExecutionText() const {
+  return controls_.post_execution->text().toStdString();
+}
+
+}  // namespace qs

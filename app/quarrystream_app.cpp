@@ -1,0 +1,149 @@
+#include "app/quarrystream_app.h"
+
+#include <QApplication>
+#include <QSystemTrayIcon>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+#include "app/command_options.h"
+#include "app/display_probe.h"
+#include "app/main_window.h"
+#include "app/program_version.h"
+#include "app/qt_desktop_dialogs.h"
+#include "app/qt_settings_store.h"
+#include "app/signal_watcher.h"
+#include "config/user_messages.h"
+#include "platform/crash_handler.h"
+#include "platform/executable_paths.h"
+#include "platform/file_system.h"
+#include "platform/instance_channel.h"
+#include "platform/profile_paths.h"
+#include "platform/single_instance.h"
+
+namespace qs {
+
+namespace {
+
+// The report names no recipient: nothing is mailed.
+constexpr char kCrashRecipient[] = "";
+
+bool OnCrash(CrashHandler* /*state*/) {
+  return true;  // no files added to the report
+}
+
+// Carries SIGTERM and SIGINT from the signal watcher's thread to the main window as its close
+// message; a request before the window is ready waits for it.
+class TerminateForwarder {
+ public:
+  void Request() {
+    std::lock_guard lock(mutex_);
+    if (window_ == nullptr) {
+      pending_ = true;
+      return;
+    }
+    Post();
+  }
+  void Attach(MainWindow* window) {
+    std::lock_guard lock(mutex_);
+    window_ = window;
+    if (pending_) {
+      pending_ = false;
+      Post();
+    }
+  }
+  void Detach() {
+    std::lock_guard lock(mutex_);
+    window_ = nullptr;
+  }
+
+ private:
+  void Post() {
+    MainWindow* window = window_;
+    QMetaObject::invokeMethod(
+        window, [window] { window->OnTerminateRequest(); }, Qt::QueuedConnection);
+  }
+
+  std::mutex mutex_;
+  MainWindow* window_ = nullptr;
+  bool pending_ = false;
+};
+
+std::unique_ptr<QtSettingsStore> OpenSettings(const ProfileLocation& profile) {
+  if (profile.settings_file.empty()) {
+    return std::make_unique<QtSettingsStore>();
+  }
+  return std::make_unique<QtSettingsStore>(QString::fromStdString(profile.settings_file));
+}
+
+}  // namespace
+
+SecondInstanceResult HandleSecondInstance(const std::string& command_line,
+                                          const std::string& channel_path, UserMessages& messages) {
+  if (command_line.empty()) {
+    return SecondInstanceResult::kNothingToSend;
+  }
+  // The whole text goes, however long: the message length is part of the frame.
+  if (SendToRunningInstance(channel_path, command_line) == SendResult::kHandled) {
+    return SecondInstanceResult::kHandled;
+  }
+  messages.ShowMessage("Error could not find mainwnd and mutex is set :S", kApplicationTitle);
+  return SecondInstanceResult::kNotFound;
+}
+
+int QuarrystreamApp::Run(const CommandOptions& options, int argc, char** argv) {
+  // Before any thread exists, so that every thread leaves the signals to the watcher.
+  TerminateForwarder terminate;
+  const SignalWatcher signal_watcher([&terminate](int) { terminate.Request(); });
+
+  // The platform's sockets layer needs no start-up here. A display does: Qt would end the
+  // process without one.
+  if (!DisplayAvailable()) {
+    std::fprintf(stderr, "%s\n", NoDisplayMessage().c_str());
+    return 2;
+  }
+  QApplication application(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  // 2. The main window object, not yet shown, with what it owns.
+  const ProfileLocation profile = ResolveProfile(options.profile);
+  std::unique_ptr<QtSettingsStore> settings = OpenSettings(profile);
+  QtDesktopDialogs dialogs;
+  InstanceLock lock(InstanceLockPath());
+  MainWindowSetup setup;
+  setup.settings = settings.get();
+  setup.fs = &RealFileSystem();
+  setup.dirs_path = profile.dirs_cfg;
+  setup.executable_directory = ExecutableDirectory();
+  setup.dialogs = &dialogs;
+  setup.command_line = options.desktop_command;
+  setup.lock = &lock;
+  setup.channel_path = InstanceChannelPath();
+  setup.tray_available = QSystemTrayIcon::isSystemTrayAvailable();
+  MainWindow window(setup);
+
+  // 3. The profile's key.
+  QCoreApplication::setOrganizationName(
+      QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
+  // 4. The lock. Its holder keeps it through the window's initialisation, which takes it
+  // "again" without a gap in which a third start could slip in.
+  const bool another_instance = !lock.TryAcquire();
+  // 5. The crash reporter, kept for the life of the process.
+  CrashHandler::Install(OnCrash, kCrashRecipient,
+                        "Quarrystream CrashReport v" + std::string(kFileVersionText));
+  // 6.
+  if (another_instance) {
+    return HandleSecondInstance(options.desktop_command, InstanceChannelPath(), dialogs) ==
+                   SecondInstanceResult::kNotFound
+               ? 1
+               : 0;
+  }
+  // 7.
+  EnsureParentDirectory(profile.dirs_cfg);
+  terminate.Attach(&window);
+  window.RunModal();
+  terminate.Detach();
+  return 0;
+}
+
+}  // namespace qs
