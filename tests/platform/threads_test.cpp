@@ -1,0 +1,71 @@
+// The thread primitives the scan worker stands on: its priority and its events.
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
+#include <vector>
+
+#include "platform/manual_reset_event.h"
+#include "platform/process_setup.h"
+
+namespace qs {
+namespace {
+
+TEST(LowerCurrentThreadPriority, LowersOnlyTheCallingThread) {
+  const int main_before = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+  int before = 0;
+  int after = 0;
+  long io_priority = -1;
+  std::thread worker([&] {
+    before = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+    LowerCurrentThreadPriority();
+    after = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+    io_priority = ::syscall(SYS_ioprio_get, 1, static_cast<int>(::gettid()));
+  });
+  worker.join();
+  EXPECT_EQ(after, std::min(before + 1, 19));
+  EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid())), main_before);
+  EXPECT_EQ(io_priority, (2 << 13) | 7);  // best-effort class (2) in the top bits, level 7
+}
+
+TEST(IgnoreLeaseSignals, LeaseBreakSignalNoLongerKills) {
+  IgnoreLeaseSignals();
+  ASSERT_EQ(::raise(SIGIO), 0);
+}
+
+TEST(ManualResetEvent, StaysSetUntilResetAndWakesEveryWaiter) {
+  ManualResetEvent go;
+  ManualResetEvent all_started;
+  std::atomic<int> started{0};
+  std::atomic<int> woken{0};
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < 4; ++i) {
+    waiters.emplace_back([&, i] {
+      if (++started == 4) {
+        all_started.Set();
+      }
+      while (i % 2 == 0 ? (go.Wait(), false) : !go.WaitFor(std::chrono::hours(1))) {
+      }
+      ++woken;
+    });
+  }
+  all_started.Wait();
+  EXPECT_FALSE(go.WaitFor(std::chrono::milliseconds(0)));
+  EXPECT_EQ(woken.load(), 0);
+  go.Set();
+  for (auto& waiter : waiters) {
+    waiter.join();
+  }
+  EXPECT_EQ(woken.load(), 4);
+  EXPECT_TRUE(go.IsSet() && go.WaitFor(std::chrono::milliseconds(0)));
+  go.Reset();
+  EXPECT_FALSE(go.IsSet());
+}
+
+}  // namespace
+}  // namespace qs
