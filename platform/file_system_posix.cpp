@@ -11,8 +11,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "platform/posix_file.h"
+#include "platform/posix_io_hooks.h"
 #include "platform/unique_fd.h"
 
 namespace qs {
@@ -76,20 +79,6 @@ SystemError OpenRegularFile(const std::string& path, UniqueFd& fd) {
   return kErrorSuccess;
 }
 
-bool WriteAll(int fd, std::string_view content) {
-  while (!content.empty()) {
-    const ssize_t written = ::write(fd, content.data(), content.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    content.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
 std::string DirectoryOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
   if (slash == std::string::npos) {
@@ -112,6 +101,9 @@ std::string TemporaryNameFor(const std::string& path) {
 
 class PosixFileSystem final : public FileSystem {
  public:
+  PosixFileSystem() = default;
+  explicit PosixFileSystem(PosixIoHooks hooks) : hooks_(std::move(hooks)) {}
+
   SystemError OpenForVerify(const std::string& path, std::unique_ptr<ReadableFile>& file) override {
     file.reset();
     UniqueFd fd;
@@ -207,13 +199,13 @@ class PosixFileSystem final : public FileSystem {
       ::fchmod(fd.Get(), old_info.st_mode & 07777);
     }
     int error = 0;
-    if (!WriteAll(fd.Get(), content) || ::fsync(fd.Get()) != 0) {
+    if (!WriteAll(fd.Get(), content) || Fsync(fd.Get()) != 0) {
       error = errno;
     }
     if (::close(fd.Release()) != 0 && error == 0) {
       error = errno;
     }
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (error == 0 && Rename(temporary.c_str(), target.c_str()) != 0) {
       error = errno;
     }
     if (error != 0) {
@@ -266,6 +258,29 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
+  bool WriteAll(int fd, std::string_view content) const {
+    while (!content.empty()) {
+      const ssize_t written = hooks_.write ? hooks_.write(fd, content.data(), content.size())
+                                           : ::write(fd, content.data(), content.size());
+      if (written < 0) {
+        if (errno == EINTR) {
+          continue;
+        }
+        return false;
+      }
+      if (written == 0) {
+        errno = ENOSPC;  // a write that makes no progress would loop for ever
+        return false;
+      }
+      content.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+  }
+  int Fsync(int fd) const { return hooks_.fsync ? hooks_.fsync(fd) : ::fsync(fd); }
+  int Rename(const char* from, const char* to) const {
+    return hooks_.rename ? hooks_.rename(from, to) : ::rename(from, to);
+  }
+
   static SystemError MoveError(int errno_value, const std::string& from, const std::string& to) {
     if (errno_value != ENOENT) {
       return SystemErrorFromErrno(errno_value);
@@ -274,6 +289,8 @@ class PosixFileSystem final : public FileSystem {
     return ::lstat(from.c_str(), &source) != 0 ? ErrorForPath(ENOENT, from)
                                                : ErrorForPath(ENOENT, to);
   }
+
+  PosixIoHooks hooks_;
 };
 
 }  // namespace
@@ -281,6 +298,10 @@ class PosixFileSystem final : public FileSystem {
 FileSystem& RealFileSystem() {
   static PosixFileSystem file_system;
   return file_system;
+}
+
+std::unique_ptr<FileSystem> MakePosixFileSystem(PosixIoHooks hooks) {
+  return std::make_unique<PosixFileSystem>(std::move(hooks));
 }
 
 }  // namespace qs
