@@ -21,6 +21,8 @@ struct DirectoryEntry {
   bool is_directory = false;
 };
 
+// A path holding a NUL byte names no file: every operation refuses it (kErrorInvalidName, or a
+// listing that fails) rather than act on the file the path names up to that byte.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;

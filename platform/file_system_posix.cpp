@@ -58,9 +58,18 @@ bool HasWriter(int fd) {
   return errno == EAGAIN || errno == EBUSY;
 }
 
+// The system reads a path up to its first NUL byte, so a path holding one would name another
+// file ("x.rar" for "x.rar\0junk"): it names no file at all.
+bool HoldsNul(const std::string& path) {
+  return path.find('\0') != std::string::npos;
+}
+
 // Opens an existing regular file for reading. O_NONBLOCK keeps a FIFO with a volume's name from
 // hanging the worker; anything but a regular file is refused as Windows refuses a folder.
 SystemError OpenRegularFile(const std::string& path, UniqueFd& fd) {
+  if (HoldsNul(path)) {
+    return kErrorInvalidName;
+  }
   fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (!fd.Valid()) {
     return ErrorForPath(errno, path);
@@ -131,6 +140,9 @@ class PosixFileSystem final : public FileSystem {
 
   bool ListDirectory(const std::string& directory, std::vector<DirectoryEntry>& entries) override {
     entries.clear();
+    if (HoldsNul(directory)) {
+      return false;
+    }
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
       return false;
@@ -173,6 +185,9 @@ class PosixFileSystem final : public FileSystem {
   }
 
   SystemError WriteFileAtomically(const std::string& path, std::string_view content) override {
+    if (HoldsNul(path)) {
+      return kErrorInvalidName;
+    }
     // Replace what a link points to, not the link: a settings file kept elsewhere stays linked.
     std::string target = path;
     struct stat link_info {};
@@ -222,12 +237,18 @@ class PosixFileSystem final : public FileSystem {
   }
 
   SystemError CreateEmptyFile(const std::string& path) override {
+    if (HoldsNul(path)) {
+      return kErrorInvalidName;
+    }
     UniqueFd fd(::open(path.c_str(),
                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666));
     return fd.Valid() ? kErrorSuccess : ErrorForPath(errno, path);
   }
 
   SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override {
+    if (HoldsNul(from) || HoldsNul(to)) {
+      return kErrorInvalidName;
+    }
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
       return kErrorSuccess;
     }
@@ -251,6 +272,9 @@ class PosixFileSystem final : public FileSystem {
   }
 
   SystemError DeleteFile(const std::string& path) override {
+    if (HoldsNul(path)) {
+      return kErrorInvalidName;
+    }
     if (::unlink(path.c_str()) == 0) {
       return kErrorSuccess;
     }

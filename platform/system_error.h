@@ -19,6 +19,7 @@ inline constexpr SystemError kErrorReadFault = 30;
 inline constexpr SystemError kErrorSharingViolation = 32;
 inline constexpr SystemError kErrorFileExists = 80;
 inline constexpr SystemError kErrorInvalidParameter = 87;
+inline constexpr SystemError kErrorInvalidName = 123;  // ERROR_INVALID_NAME
 inline constexpr SystemError kErrorDiskFull = 112;
 inline constexpr SystemError kErrorBadExeFormat = 193;
 inline constexpr SystemError kErrorOperationAborted = 995;
