@@ -19,6 +19,11 @@ SfvEntry ParseSfvLine(std::string_view line) {
   return {std::string(line.substr(0, space)), std::string(line.substr(space + 1))};
 }
 
+std::size_t SfvEntryCost(const SfvEntry& entry) {
+  return 2 * sizeof(std::string) + sizeof(std::uint32_t) + entry.name.size() +
+         entry.expected_crc.size();
+}
+
 SystemError ReadSfvFile(FileSystem& fs, ArchiveSet& set) {
   std::unique_ptr<ReadableFile> file;
   const SystemError opened = fs.OpenForReading(set.sfv_path, file);
@@ -30,22 +35,29 @@ SystemError ReadSfvFile(FileSystem& fs, ArchiveSet& set) {
   }
   LineReader reader(*file);
   std::string line;
+  std::size_t cost = 0;
+  bool cut = false;
   while (reader.ReadLine(line)) {
     if (IsSfvComment(line)) {
       continue;
     }
-    if (reader.LastLineTruncated()) {
-      // A line past the bound names no file any system accepts. It stays an entry, so the set
-      // keeps its line count, but with an empty name and an empty CRC text: nothing matches an
-      // empty text, so the entry can never verify and a cut prefix is never mistaken for a
-      // real file name.
-      set.entry_names.emplace_back();
-      set.expected_crcs.emplace_back();
-      continue;
+    // A line past the bound names no file any system accepts. It stays an entry, so the set
+    // keeps its line count, but with an empty name and an empty CRC text: nothing matches an
+    // empty text, so the entry can never verify and a cut prefix is never mistaken for a real
+    // file name.
+    SfvEntry entry = reader.LastLineTruncated() ? SfvEntry{} : ParseSfvLine(line);
+    cost += SfvEntryCost(entry);
+    if (cost > kMaxSfvEntryBytes) {
+      cut = true;
+      break;
     }
-    SfvEntry entry = ParseSfvLine(line);
     set.entry_names.push_back(std::move(entry.name));
     set.expected_crcs.push_back(std::move(entry.expected_crc));
+  }
+  if (cut) {
+    // The list was not read whole, so the set must not be judged complete on it.
+    set.entry_names.emplace_back();
+    set.expected_crcs.emplace_back();
   }
   return kErrorSuccess;
 }

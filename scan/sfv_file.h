@@ -2,6 +2,7 @@
 // with the text the file states.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,9 +28,20 @@ inline bool IsSfvComment(std::string_view line) {
   return !line.empty() && line.front() == ';';
 }
 
+// What the entries of one SFV file may cost in memory: each entry's name and CRC text, its two
+// strings and its status. Far beyond any real set (a set of 2,000 volumes costs well under a
+// megabyte), yet a hostile file of millions of lines cannot exhaust memory.
+inline constexpr std::size_t kMaxSfvEntryBytes = 16 * 1024 * 1024;
+
+// The memory one entry is counted at against kMaxSfvEntryBytes.
+std::size_t SfvEntryCost(const SfvEntry& entry);
+
 // Appends every entry of the SFV file at `set.sfv_path` to `set.entry_names` and
 // `set.expected_crcs`. Returns the error of opening the file (the caller ends the pass on it);
-// a read error later just ends the list.
+// a read error later just ends the list. Entries that would cost more than kMaxSfvEntryBytes
+// end the list early: the entries read so far are then followed by one with an empty name and
+// an empty CRC text, which never verifies, so a set whose list was not read whole is never
+// complete.
 SystemError ReadSfvFile(FileSystem& fs, ArchiveSet& set);
 
 // "%08x" of `crc`, upper-cased.

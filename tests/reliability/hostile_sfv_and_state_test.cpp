@@ -1,0 +1,224 @@
+// SFV and state files as a stranger's download may hold them: junk, NUL bytes, one line of
+// 100 MB, millions of lines, CR-only line ends, invalid UTF-8, statuses that are no number. The
+// readers must neither crash nor hang, and one file never costs 100 MiB.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "config/settings_keys.h"
+#include "platform/line_reader.h"
+#include "scan/sfv_file.h"
+#include "scan/state_file.h"
+#include "tests/reliability/pass_rig.h"
+#include "tests/reliability/reliability_support.h"
+#include "tests/support/faulty_file_system.h"
+
+namespace qs {
+namespace {
+
+using test::FillFile;
+using test::Junk;
+using test::kMiB;
+using test::LinesFile;
+using test::PassRig;
+using test::RunInChild;
+using test::ServingFileSystem;
+using test::TextFile;
+
+constexpr long kMemoryBound = 100 * kMiB;
+constexpr const char* kSfv = "/in/x.sfv";
+
+ArchiveSet ReadSfv(ServingFileSystem& fs) {
+  ArchiveSet set;
+  set.sfv_path = kSfv;
+  set.set_directory = "/in/";
+  EXPECT_EQ(ReadSfvFile(fs, set), kErrorSuccess);
+  return set;
+}
+
+// The most entries kMaxSfvEntryBytes allows, each as cheap as an entry can be, plus the one
+// that marks a cut list.
+constexpr std::size_t kMostSfvEntries =
+    kMaxSfvEntryBytes / (2 * sizeof(std::string) + sizeof(std::uint32_t)) + 1;
+
+struct HostileText {
+  const char* label;
+  std::string text;
+};
+
+std::vector<HostileText> HostileTexts() {
+  return {
+      {"BinaryJunk", Junk(256 * 1024, 1)},
+      {"JunkWithoutLineEnds", Junk(200 * 1024, 2) + std::string(1, 'x')},
+      {"NulBytes", std::string("a\0b.rar 1234ABCD\r\n\0\0\0\n\0 0\n", 26)},
+      {"CrOnlyLineEnds", "a.rar 11111111\rb.rar 22222222\rc.rar 0\r"},
+      {"InvalidUtf8", "\xff\xfe\xc3(.rar 11111111\n\xed\xa0\x80 0\n\xc0\xaf.r00 \x80\x80\n"},
+      {"OnlySpaces", std::string(100000, ' ') + "\n" + std::string(70000, ' ')},
+      {"ManyBlankLines", std::string(300000, '\n')},
+      {"StatusesThatAreNoNumber", "a.rar abc\nb.rar -0\nc.rar 00\nd.rar 0x0\ne.rar \t\nf.rar"},
+  };
+}
+
+class HostileTextTest : public ::testing::TestWithParam<HostileText> {};
+
+TEST_P(HostileTextTest, SfvReaderKeepsParallelBoundedEntriesWhateverTheReadSize) {
+  const std::string& text = GetParam().text;
+  const std::size_t line_ends =
+      static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{65536}}) {
+    ServingFileSystem fs(RealFileSystem());
+    fs.Serve(kSfv, [&] { return std::make_unique<TextFile>(text, chunk); });
+    const ArchiveSet set = ReadSfv(fs);
+    ASSERT_EQ(set.entry_names.size(), set.expected_crcs.size());
+    EXPECT_LE(set.entry_names.size(), std::min(line_ends + 1, kMostSfvEntries));
+    for (std::size_t i = 0; i < set.entry_names.size(); ++i) {
+      EXPECT_EQ(set.entry_names[i].find('\n'), std::string::npos);
+      EXPECT_LE(set.entry_names[i].size() + set.expected_crcs[i].size(),
+                LineReader::kDefaultMaxLineLength);
+    }
+  }
+}
+
+TEST_P(HostileTextTest, StateReaderKeepsEveryLineBounded) {
+  const std::string& text = GetParam().text;
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{65536}}) {
+    StateFileReader reader(std::make_unique<TextFile>(text, chunk));
+    StateLine line;
+    std::size_t lines = 0;
+    while (reader.Next(line)) {
+      ++lines;
+      EXPECT_LE(line.name.size() + line.status_text.size(), StateFileReader::kMaxLineLength);
+      EXPECT_EQ(line.name.find('\n'), std::string::npos);
+    }
+    EXPECT_LE(lines, static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, HostileTextTest, ::testing::ValuesIn(HostileTexts()),
+                         [](const auto& info) { return info.param.label; });
+
+TEST(HostileSfvTest, LinesAreTakenVerbatimAsBytes) {
+  ServingFileSystem fs(RealFileSystem());
+  const std::string text = std::string("a\0b.rar 1234ABCD\r\n", 18) +
+                           "a.rar 11111111\rb.rar 22222222\r\n\xff\xfe.rar 0\n";
+  fs.Serve(kSfv, [&] { return std::make_unique<TextFile>(text); });
+  const ArchiveSet set = ReadSfv(fs);
+  // Only LF ends a line: a lone CR is part of the name.
+  EXPECT_EQ(set.entry_names, (std::vector<std::string>{std::string("a\0b.rar", 7),
+                                                       "a.rar 11111111\rb.rar", "\xff\xfe.rar"}));
+  EXPECT_EQ(set.expected_crcs, (std::vector<std::string>{"1234ABCD", "22222222", "0"}));
+}
+
+// A whole pass over one set whose SFV or state file is served from `sfv` or `state` (either may
+// be null: then the disk's file is read). Runs in a child of its own, whose peak memory growth
+// is measured; the child answers how many SFV entries the set check kept.
+test::ChildRun PassOverServedFiles(const std::function<std::unique_ptr<ReadableFile>()>& sfv,
+                                   const std::function<std::unique_ptr<ReadableFile>()>& state) {
+  PassRig rig;
+  rig.WriteSet("in/D", "x.sfv", {{"a.rar", "aaa"}, {"b.rar", "bbb"}});
+  rig.AddRow(rig.temp.Path("in"));
+  WriteInt(rig.settings, Setting::DeleteQuarrystream, 0);
+  return RunInChild([&]() -> long {
+    ServingFileSystem fs(RealFileSystem());
+    if (sfv) {
+      fs.Serve(rig.temp.Path("in/D/x.sfv"), sfv);
+    }
+    if (state) {
+      fs.Serve(rig.StateFile("in/D"), state);
+    }
+    if (rig.Run(fs) != 1) {
+      return -1;
+    }
+    StateFileReader reader(std::make_unique<TextFile>(test::ReadFile(rig.StateFile("in/D"))));
+    long lines = 0;
+    for (StateLine line; reader.Next(line);) {
+      ++lines;
+    }
+    return lines;
+  });
+}
+
+constexpr std::size_t k100MB = 100u << 20;
+
+// 100 MB of junk in 4 KB lines of a 1 MB block, each from another offset.
+std::unique_ptr<ReadableFile> JunkOf100MB(unsigned seed) {
+  static const std::string block = Junk(1u << 20, 3);
+  return std::make_unique<LinesFile>(k100MB / 4096, [seed](std::size_t i) {
+    return block.substr((i * 7919 + seed) % (block.size() - 4096), 4096);
+  });
+}
+
+std::string EntryLine(std::size_t i) {
+  char line[48];
+  std::snprintf(line, sizeof line, "movie.part%07zu.rar %08X\r\n", i, static_cast<unsigned>(i));
+  return line;
+}
+
+struct SfvSizeCase {
+  const char* label;
+  std::function<std::unique_ptr<ReadableFile>()> file;
+  std::size_t entries;  // what the reader keeps, the marker of a cut list included
+};
+
+std::vector<SfvSizeCase> SfvSizeCases() {
+  const std::size_t empty_cost = SfvEntryCost({});
+  return {
+      {"OneLineOf100MB", [] { return std::make_unique<FillFile>(k100MB, 'a', " 00000000\n"); }, 1},
+      {"CrOnlyLineEndsOver60MB",
+       [] { return std::make_unique<LinesFile>(10u << 20, [](std::size_t) { return "x.r 0\r"; }); },
+       1},
+      {"AMillionEntries", [] { return std::make_unique<LinesFile>(1000000, EntryLine); },
+       kMaxSfvEntryBytes / SfvEntryCost(ParseSfvLine(EntryLine(0))) + 1},
+      {"HundredMBOfEmptyLines", [] { return std::make_unique<FillFile>(k100MB, '\n'); },
+       kMaxSfvEntryBytes / empty_cost + 1},
+      {"ThousandNamesOf60KB",
+       [] {
+         return std::make_unique<LinesFile>(
+             1000, [](std::size_t) { return std::string(60000, 'n') + " 00000000\n"; });
+       },
+       kMaxSfvEntryBytes / (empty_cost + 60000 + 8) + 1},
+      {"HundredMBOfJunk", [] { return JunkOf100MB(1); },
+       0},  // whatever the junk gives, within the bound
+  };
+}
+
+class SfvSizeTest : public ::testing::TestWithParam<SfvSizeCase> {};
+
+TEST_P(SfvSizeTest, ReaderKeepsWhatTheBoundAllows) {
+  ServingFileSystem fs(RealFileSystem());
+  fs.Serve(kSfv, GetParam().file);
+  const ArchiveSet set = ReadSfv(fs);
+  ASSERT_EQ(set.entry_names.size(), set.expected_crcs.size());
+  if (GetParam().entries != 0) {
+    EXPECT_EQ(set.entry_names.size(), GetParam().entries);
+  }
+  EXPECT_LE(set.entry_names.size(), kMostSfvEntries);
+  if (set.entry_names.size() > 1) {
+    // A cut list ends in an entry that never verifies.
+    EXPECT_EQ(set.entry_names.back(), "");
+    EXPECT_EQ(set.expected_crcs.back(), "");
+  }
+}
+
+TEST_P(SfvSizeTest, APassOverItNeverNeeds100MiB) {
+  const test::ChildRun run = PassOverServedFiles(GetParam().file, nullptr);
+  ASSERT_GE(run.peak_growth, 0) << "the pass did not end normally";
+  RecordProperty("peak_growth_kib", static_cast<int>(run.peak_growth / 1024));
+  if (GetParam().entries != 0) {
+    EXPECT_EQ(run.result, static_cast<long>(GetParam().entries));
+  }
+  if (!test::kSanitized) {
+    EXPECT_LT(run.peak_growth, kMemoryBound) << run.peak_growth / kMiB << " MiB";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SfvSizeTest, ::testing::ValuesIn(SfvSizeCases()),
+                         [](const auto& info) { return info.param.label; });
+
+}  // namespace
+}  // namespace qs
