@@ -1,11 +1,12 @@
 // CTrayIcon's icon animation and the moves of a window into and out of the tray.
+#include "widgets/tray_icon.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
 #include "widgets/tray_area.h"
-#include "widgets/tray_icon.h"
 
 namespace qs {
 
