@@ -254,11 +254,17 @@ bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string&
       if (StopRequested()) {
         return false;
       }
-      std::uint32_t status = 1;
-      if (m >= entries || line.truncated) {
+      if (m >= entries) {
         // A line without an SFV entry (the SFV file changed, or two SFV files share the
-        // directory) or with an unreadable status is not verified: the set stays incomplete
-        // until the state file is rebuilt from the SFV file.
+        // directory) is not verified: the set stays incomplete until the state file is rebuilt
+        // from the SFV file. Nothing after it can change that, so the rest is not read: a
+        // state file of millions of lines costs no memory and posts no flood of progress.
+        set.statuses.push_back(0);
+        break;
+      }
+      std::uint32_t status = 1;
+      if (line.truncated) {
+        // Longer than any line this program writes: its status is unknown.
         status = 0;
       } else if (NeedsVerification(line)) {
         std::uint32_t crc = 0;
