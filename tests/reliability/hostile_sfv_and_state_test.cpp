@@ -220,5 +220,71 @@ TEST_P(SfvSizeTest, APassOverItNeverNeeds100MiB) {
 INSTANTIATE_TEST_SUITE_P(Sizes, SfvSizeTest, ::testing::ValuesIn(SfvSizeCases()),
                          [](const auto& info) { return info.param.label; });
 
+struct StateSizeCase {
+  const char* label;
+  std::function<std::unique_ptr<ReadableFile>()> file;
+};
+
+std::vector<StateSizeCase> StateSizeCases() {
+  return {
+      {"HundredMBOfEmptyLines", [] { return std::make_unique<FillFile>(k100MB, '\n'); }},
+      {"OneLineOf100MB", [] { return std::make_unique<FillFile>(k100MB, 'a', " 0\r\n"); }},
+      {"AMillionLines",
+       [] {
+         return std::make_unique<LinesFile>(
+             1000000, [](std::size_t i) { return "old.part" + std::to_string(i) + ".rar 0\r\n"; });
+       }},
+      {"HundredMBOfJunk", [] { return JunkOf100MB(2); }},
+  };
+}
+
+class StateSizeTest : public ::testing::TestWithParam<StateSizeCase> {};
+
+// The set has two entries; whatever the state file holds, the pass reads no more of it than
+// pairs with them, ends normally and leaves a state file of exactly two lines.
+TEST_P(StateSizeTest, APassOverItNeverNeeds100MiB) {
+  const test::ChildRun run = PassOverServedFiles(nullptr, GetParam().file);
+  ASSERT_GE(run.peak_growth, 0) << "the pass did not end normally";
+  RecordProperty("peak_growth_kib", static_cast<int>(run.peak_growth / 1024));
+  EXPECT_EQ(run.result, 2);
+  if (!test::kSanitized) {
+    EXPECT_LT(run.peak_growth, kMemoryBound) << run.peak_growth / kMiB << " MiB";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, StateSizeTest, ::testing::ValuesIn(StateSizeCases()),
+                         [](const auto& info) { return info.param.label; });
+
+TEST(HostileStateTest, LinesPastTheEntriesAreNeitherReadNorPosted) {
+  PassRig rig;
+  rig.WriteSet("in/D", "x.sfv", {{"a.rar", "aaa"}});
+  rig.AddRow(rig.temp.Path("in"));
+  ServingFileSystem fs(RealFileSystem());
+  fs.Serve(rig.StateFile("in/D"), [] { return std::make_unique<FillFile>(10u << 20, '\n'); });
+  ASSERT_EQ(rig.Run(fs), 1u);
+  // One post for the paired line, one for the first unpaired line, one for the end.
+  EXPECT_EQ(rig.Count(WM_SCAN_FILEPROGRESS), 3u);
+  EXPECT_TRUE(rig.recorder.performed.empty());
+  // The rewrite rebuilds the state file from the SFV file: the next pass completes the set.
+  ASSERT_EQ(rig.Run(fs), 1u);
+  EXPECT_EQ(rig.recorder.performed.size(), 1u);
+}
+
+// The status text decides alone: exactly "0" asks for a checksum, anything else counts as
+// verified, and nothing about it can make the reader fail.
+TEST(HostileStateTest, StatusesThatAreNoNumberCountAsVerified) {
+  PassRig rig;
+  rig.WriteSet("in/D", "x.sfv", {{"a.rar", "a"}, {"b.rar", "b"}, {"c.rar", "c"}, {"d.rar", "d"}},
+               false);
+  rig.temp.WriteFile(std::string("in/D/") + kStateFileName,
+                     "a.rar abc\r\nb.rar -0\r\nc.rar \xff\xfe\r\nd.rar 0\t\r\n");
+  rig.temp.WriteFile("in/D/d.rar", "d");
+  rig.AddRow(rig.temp.Path("in"));
+  test::FaultyFileSystem fs(RealFileSystem());
+  ASSERT_EQ(rig.Run(fs), 1u);
+  EXPECT_EQ(fs.Calls(test::FsOperation::kOpenForVerify), 1);  // only d.rar's "0\t" is read
+  EXPECT_EQ(rig.recorder.performed.size(), 1u);
+}
+
 }  // namespace
 }  // namespace qs
