@@ -28,8 +28,9 @@ bool LineReader::Fill() {
   }
   const long got = file_.Read(buffer_.data(), buffer_.size());
   if (got <= 0) {
-    // A read error ends the data just as the end of the file does.
+    // A read error ends the data just as the end of the file does; ReadFailed tells them apart.
     eof_ = true;
+    read_failed_ = got < 0;
     return false;
   }
   end_ = static_cast<std::size_t>(got);

@@ -24,6 +24,10 @@ class LineReader {
   // Whether the line last returned lost more than blanks to the bound.
   bool LastLineTruncated() const { return truncated_; }
 
+  // Whether the data ended at a read error rather than at the end of the file: what was read
+  // is then not the whole file.
+  bool ReadFailed() const { return read_failed_; }
+
   // Longer than any file name or path a file system accepts.
   static constexpr std::size_t kDefaultMaxLineLength = 64 * 1024;
 
@@ -37,6 +41,7 @@ class LineReader {
   std::size_t end_ = 0;
   bool eof_ = false;
   bool truncated_ = false;
+  bool read_failed_ = false;
 };
 
 }  // namespace qs

@@ -54,7 +54,7 @@ SystemError ReadSfvFile(FileSystem& fs, ArchiveSet& set) {
     set.entry_names.push_back(std::move(entry.name));
     set.expected_crcs.push_back(std::move(entry.expected_crc));
   }
-  if (cut) {
+  if (cut || reader.ReadFailed()) {
     // The list was not read whole, so the set must not be judged complete on it.
     set.entry_names.emplace_back();
     set.expected_crcs.emplace_back();

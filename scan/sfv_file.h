@@ -37,11 +37,10 @@ inline constexpr std::size_t kMaxSfvEntryBytes = 16 * 1024 * 1024;
 std::size_t SfvEntryCost(const SfvEntry& entry);
 
 // Appends every entry of the SFV file at `set.sfv_path` to `set.entry_names` and
-// `set.expected_crcs`. Returns the error of opening the file (the caller ends the pass on it);
-// a read error later just ends the list. Entries that would cost more than kMaxSfvEntryBytes
-// end the list early: the entries read so far are then followed by one with an empty name and
-// an empty CRC text, which never verifies, so a set whose list was not read whole is never
-// complete.
+// `set.expected_crcs`. Returns the error of opening the file (the caller ends the pass on it).
+// A read error part way, or entries that would cost more than kMaxSfvEntryBytes, end the list
+// early: the entries read so far are then followed by one with an empty name and an empty CRC
+// text, which never verifies, so a set whose list was not read whole is never complete.
 SystemError ReadSfvFile(FileSystem& fs, ArchiveSet& set);
 
 // "%08x" of `crc`, upper-cased.

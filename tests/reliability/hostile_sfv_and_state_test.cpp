@@ -286,5 +286,24 @@ TEST(HostileStateTest, StatusesThatAreNoNumberCountAsVerified) {
   EXPECT_EQ(rig.recorder.performed.size(), 1u);
 }
 
+TEST(HostileSfvTest, AReadErrorPartWayNeverCompletesTheSet) {
+  PassRig rig;
+  rig.WriteSet("in/D", "x.sfv", {{"a.rar", "aaa"}, {"b.rar", "bbb"}});
+  rig.AddRow(rig.temp.Path("in"));
+  test::FaultyFileSystem fs(RealFileSystem());
+  // The SFV file breaks off after its comment and the first entry; b.rar is never listed.
+  const std::string sfv = test::ReadFile(rig.temp.Path("in/D/x.sfv"));
+  fs.FailReadsAfter("x.sfv", sfv.find("b.rar"));
+  ASSERT_EQ(rig.Run(fs), 1u);
+  EXPECT_TRUE(rig.recorder.performed.empty());
+  // Read whole again, the list pairs b.rar with the marker's state line, which rebuilds it;
+  // the pass after that completes the set.
+  fs.ClearFaults();
+  ASSERT_EQ(rig.Run(fs), 1u);
+  EXPECT_TRUE(rig.recorder.performed.empty());
+  ASSERT_EQ(rig.Run(fs), 1u);
+  EXPECT_EQ(rig.recorder.performed.size(), 1u);
+}
+
 }  // namespace
 }  // namespace qs
