@@ -63,6 +63,7 @@ std::vector<WatchEntry> ParseDirs(ReadableFile& file) {
   std::vector<WatchEntry> entries;
   std::string include_line;
   WatchEntry entry;
+  std::size_t cost = 0;
   for (;;) {
     bool ok = true;
     if (!ReadRecordLine(reader, include_line, ok) || !ReadRecordLine(reader, entry.source, ok) ||
@@ -70,6 +71,10 @@ std::vector<WatchEntry> ParseDirs(ReadableFile& file) {
       break;
     }
     if (ok) {
+      cost += sizeof(WatchEntry) + entry.source.size() + entry.destination.size();
+      if (cost > kMaxDirsEntryBytes) {
+        break;
+      }
       entry.include = ParseInclude(include_line);
       entries.push_back(entry);
     }

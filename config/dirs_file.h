@@ -20,9 +20,15 @@ class WatchList;
 // Linux, 32,767 UTF-16 units on Windows), yet it bounds what a damaged or hostile file costs.
 inline constexpr std::size_t kMaxStoredPathLength = LineReader::kDefaultMaxLineLength;
 
+// What the records of one dirs.cfg may cost in memory: each entry and its two paths. A list of
+// a hundred thousand watched folders fits many times over, yet a damaged file of millions of
+// empty lines cannot exhaust memory.
+inline constexpr std::size_t kMaxDirsEntryBytes = 32 * 1024 * 1024;
+
 // Parses the text of a dirs.cfg; an incomplete record at the end is dropped, and so is a record
 // with a line longer than kMaxStoredPathLength (it was not written by this program, and a cut
-// path would name another directory).
+// path would name another directory). Reading stops at the first record that would take the
+// list past kMaxDirsEntryBytes.
 std::vector<WatchEntry> ParseDirs(ReadableFile& file);
 std::string FormatDirs(const std::vector<WatchEntry>& entries);
 
