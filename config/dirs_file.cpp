@@ -70,7 +70,9 @@ std::vector<WatchEntry> ParseDirs(ReadableFile& file) {
         !ReadRecordLine(reader, entry.destination, ok)) {
       break;
     }
-    if (ok) {
+    // A path SaveDirs would refuse (a NUL byte, a lone CR) was not written by this program
+    // either; kept, it would make every later save fail.
+    if (ok && IsStorablePath(entry.source) && IsStorablePath(entry.destination)) {
       cost += sizeof(WatchEntry) + entry.source.size() + entry.destination.size();
       if (cost > kMaxDirsEntryBytes) {
         break;

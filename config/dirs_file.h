@@ -26,9 +26,9 @@ inline constexpr std::size_t kMaxStoredPathLength = LineReader::kDefaultMaxLineL
 inline constexpr std::size_t kMaxDirsEntryBytes = 32 * 1024 * 1024;
 
 // Parses the text of a dirs.cfg; an incomplete record at the end is dropped, and so is a record
-// with a line longer than kMaxStoredPathLength (it was not written by this program, and a cut
-// path would name another directory). Reading stops at the first record that would take the
-// list past kMaxDirsEntryBytes.
+// that this program cannot have written: a line longer than kMaxStoredPathLength (a cut path
+// would name another directory) or a path that IsStorablePath refuses. Reading stops at the
+// first record that would take the list past kMaxDirsEntryBytes.
 std::vector<WatchEntry> ParseDirs(ReadableFile& file);
 std::string FormatDirs(const std::vector<WatchEntry>& entries);
 

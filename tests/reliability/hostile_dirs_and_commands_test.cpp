@@ -104,5 +104,83 @@ TEST_P(DirsSizeTest, ParsingNeverNeeds100MiB) {
 INSTANTIATE_TEST_SUITE_P(Sizes, DirsSizeTest, ::testing::ValuesIn(DirsSizeCases()),
                          [](const auto& info) { return info.param.label; });
 
+struct DirsText {
+  const char* label;
+  std::string text;
+  std::vector<WatchEntry> expected;  // checked unless `any` is set
+  bool any = false;
+};
+
+std::vector<DirsText> DirsTexts() {
+  const std::string huge(kMaxStoredPathLength + 1, 'h');
+  return {
+      {"BinaryJunk", Junk(256 * 1024, 5), {}, true},
+      {"NulInAPathDropsOnlyItsRecord",
+       "1\n/a\n/b\n"s + "1\n/c\0d\n/e\n"s + "0\n/f\n/g\n",
+       {{"/a", "/b", 1}, {"/f", "/g", 0}}},
+      {"LoneCrInAPathDropsOnlyItsRecord", "1\n/a\r/x\n/b\n2\n/c\n/d\r\r\n", {}},
+      {"CrOnlyLineEndsAreOneLine", "1\r/a\r/b\r", {}},
+      {"InvalidUtf8IsKept", "1\n/\xff\xfe\n/\xc3(\n", {{"/\xff\xfe", "/\xc3(", 1}}},
+      {"TooLongALineDropsItsRecordAndKeepsTheNextAligned",
+       "1\n" + huge + "\n/b\n0\n/c\n/d\n",
+       {{"/c", "/d", 0}}},
+      {"IncludeBeyond32Bits",
+       "99999999999\n/a\n/b\n-99999999999\n/c\n/d\n",
+       {{"/a", "/b", INT32_MAX}, {"/c", "/d", INT32_MIN}}},
+  };
+}
+
+class HostileDirsTextTest : public ::testing::TestWithParam<DirsText> {};
+
+TEST_P(HostileDirsTextTest, KeepsOnlyRecordsThatCanBeWrittenBack) {
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{5}, std::size_t{65536}}) {
+    TextFile file(GetParam().text, chunk);
+    const std::vector<WatchEntry> entries = ParseDirs(file);
+    for (const WatchEntry& entry : entries) {
+      EXPECT_TRUE(IsStorablePath(entry.source));
+      EXPECT_TRUE(IsStorablePath(entry.destination));
+    }
+    if (!GetParam().any) {
+      EXPECT_EQ(entries, GetParam().expected) << "read size " << chunk;
+    }
+    // Whatever was kept can be saved: one damaged record never blocks every later save.
+    test::TempDir temp;
+    WatchList list;
+    list.Replace(entries);
+    EXPECT_TRUE(SaveDirs(RealFileSystem(), temp.Path("dirs.cfg"), list));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, HostileDirsTextTest, ::testing::ValuesIn(DirsTexts()),
+                         [](const auto& info) { return info.param.label; });
+
+// A file cut at any byte gives the records before the cut whole; only the record the cut falls
+// in may differ, and then only by a shortened last line.
+TEST(HostileDirsTest, RecordsCutAnywhereKeepEveryRecordBeforeTheCut) {
+  const std::vector<WatchEntry> entries = {
+      {"/in one", "/out one", 1}, {"/in \"two\"", "/out/two", 0}, {"/in/3", "/o3", 7}};
+  const std::string text = FormatDirs(entries);
+  std::vector<std::size_t> ends;  // where each record's CR LF ends
+  for (std::size_t i = 1; i <= entries.size(); ++i) {
+    ends.push_back(FormatDirs({entries.begin(), entries.begin() + i}).size());
+  }
+  for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+    TextFile file(text.substr(0, cut), 3);
+    const std::vector<WatchEntry> parsed = ParseDirs(file);
+    ASSERT_LE(parsed.size(), entries.size()) << cut;
+    const auto whole = static_cast<std::size_t>(
+        std::count_if(ends.begin(), ends.end(), [&](std::size_t end) { return end <= cut; }));
+    EXPECT_GE(parsed.size(), whole) << "cut at " << cut;
+    for (std::size_t i = 0; i < parsed.size(); ++i) {
+      if (cut + 2 >= ends[i]) {
+        EXPECT_EQ(parsed[i], entries[i]) << "cut at " << cut;
+      } else {
+        EXPECT_EQ(parsed[i].source, entries[i].source) << "cut at " << cut;
+        EXPECT_TRUE(entries[i].destination.starts_with(parsed[i].destination)) << cut;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace qs
