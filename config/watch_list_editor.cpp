@@ -37,13 +37,21 @@ bool WatchListEditor::SaveDirs() {
 }
 
 // dirs.cfg holds one path per line, so a path with a line break cannot be stored; it is refused
-// when it is added rather than written as a file that would read back shifted.
+// when it is added rather than written as a file that would read back shifted. So are a NUL
+// byte, which no path can hold, and a path longer than any file system accepts.
 bool WatchListEditor::CheckStorable(const std::string& path) {
   if (IsStorablePath(path)) {
     return true;
   }
-  messages_.ShowMessage("This directory cannot be stored in dirs.cfg: its path holds a line break.",
-                        kApplicationTitle);
+  std::string text = "This directory cannot be stored in dirs.cfg: ";
+  if (path.size() > kMaxStoredPathLength) {
+    text += "its path is too long.";
+  } else if (path.find('\0') != std::string::npos) {
+    text += "its path holds a NUL byte.";
+  } else {
+    text += "its path holds a line break.";
+  }
+  messages_.ShowMessage(text, kApplicationTitle);
   return false;
 }
 

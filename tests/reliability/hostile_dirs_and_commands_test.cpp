@@ -182,5 +182,90 @@ TEST(HostileDirsTest, RecordsCutAnywhereKeepEveryRecordBeforeTheCut) {
   }
 }
 
+class RecordingMessages final : public UserMessages {
+ public:
+  void ShowMessage(std::string_view text, std::string_view, MessageIcon) override {
+    shown.emplace_back(text);
+  }
+  bool AskYesNo(std::string_view, std::string_view) override { return true; }
+  std::vector<std::string> shown;
+};
+
+class FixedFrontEnd final : public AddDirectoryFrontEnd {
+ public:
+  void BringToFront() override {}
+  std::string AskDirectory(std::string_view) override {
+    ++asked;
+    return "/out";
+  }
+  int asked = 0;
+};
+
+struct CommandCase {
+  const char* label;
+  std::string text;
+  std::optional<std::string> added;  // the source now last in dirs.cfg; nullopt: file untouched
+  std::string message;               // what the user is told, if anything
+};
+
+std::vector<CommandCase> CommandCases() {
+  const std::string marker(kAddDirMarker);
+  return {
+      {"Empty", "", std::nullopt, ""},
+      {"NoMarker", "/home/me/in", std::nullopt, ""},
+      {"LowerCaseMarker", "/adddir:/in", std::nullopt, ""},
+      {"MarkerCutShort", "/ADDDIR", std::nullopt, ""},
+      {"BinaryJunk", Junk(64 * 1024, 9), std::nullopt, ""},
+      {"OnlyTheMarker", marker, std::nullopt, "You must have a source directory!"},
+      {"OnlyQuotes", marker + "\"\"\"", std::nullopt, "You must have a source directory!"},
+      {"QuotedWithShellText", "x " + marker + "\"/in/$(touch canary) `id`;|&\"",
+       "/in/$(touch canary) `id`;|&", ""},
+      {"LeadingDash", marker + "-rf", "-rf", ""},
+      {"InvalidUtf8", marker + "/in/\xff\xfe", "/in/\xff\xfe", ""},
+      {"LineBreak", marker + "/in/a\nb", std::nullopt,
+       "This directory cannot be stored in dirs.cfg: its path holds a line break."},
+      {"NulByte", marker + "/in/a"s + '\0' + "b", std::nullopt,
+       "This directory cannot be stored in dirs.cfg: its path holds a NUL byte."},
+      {"LongerThanAnyPath", marker + std::string(1u << 20, 'p'), std::nullopt,
+       "This directory cannot be stored in dirs.cfg: its path is too long."},
+  };
+}
+
+class AddDirCommandTest : public ::testing::TestWithParam<CommandCase> {};
+
+// What the window does with a command line: a text without the marker is no command.
+TEST_P(AddDirCommandTest, HandlesTheCommandOrIgnoresTheText) {
+  test::TempDir temp;
+  const std::string dirs = temp.WriteFile("dirs.cfg", "1\r\n/first\r\n/out\r\n");
+  test::FaultyFileSystem fs(RealFileSystem());
+  WatchList list;
+  RecordingMessages messages;
+  MemorySettingsStore settings;
+  WatchListEditor editor(fs, dirs, list, messages, settings);
+  editor.LoadDirs();
+  FixedFrontEnd front_end;
+
+  if (const std::optional<std::string> path = ParseAddDirCommand(GetParam().text)) {
+    EXPECT_EQ(path->find('"'), std::string::npos);
+    editor.AddDirectoryFromCommand(*path, front_end);
+  }
+
+  if (GetParam().added) {
+    EXPECT_EQ(test::ReadFile(dirs),
+              "1\r\n/first\r\n/out\r\n1\r\n" + *GetParam().added + "\r\n/out\r\n");
+    EXPECT_EQ(front_end.asked, 1);
+  } else {
+    EXPECT_EQ(test::ReadFile(dirs), "1\r\n/first\r\n/out\r\n");
+    EXPECT_EQ(fs.Calls(test::FsOperation::kWriteFileAtomically), 0);
+    EXPECT_EQ(front_end.asked, 0);
+  }
+  EXPECT_EQ(messages.shown, GetParam().message.empty()
+                                ? std::vector<std::string>{}
+                                : std::vector<std::string>{GetParam().message});
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, AddDirCommandTest, ::testing::ValuesIn(CommandCases()),
+                         [](const auto& info) { return info.param.label; });
+
 }  // namespace
 }  // namespace qs
