@@ -2,6 +2,7 @@
 // without a shell: names in downloaded paths can never inject commands.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,8 +30,15 @@ std::string EscapeForQuotes(std::string_view text);
 // leaving no zombie. Returns 0, or kErrorFileNotFound when the program cannot be started.
 SystemError StartArguments(const std::vector<std::string>& arguments);
 
-// Splits `text`, resolves an unquoted program path that contains spaces by trying successive
-// prefixes as CreateProcess does, and starts it as StartArguments does.
+// The arguments StartCommandLine starts for `text`. Blanks before the program are skipped; a
+// quoted program is split by SplitCommandLine; an unquoted one that may contain blanks is
+// resolved as CreateProcess does, by trying each prefix that ends at a blank, then the whole
+// text, with `is_executable`: the first that answers true is the program and the rest its
+// arguments. Empty when the text is blank or no prefix is executable.
+std::vector<std::string> ResolveCommandLine(
+    std::string_view text, const std::function<bool(const std::string&)>& is_executable);
+
+// Resolves `text` as above against the files on disk and starts it as StartArguments does.
 SystemError StartCommandLine(std::string_view text);
 
 }  // namespace qs

@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 
 extern char** environ;
@@ -95,35 +97,43 @@ SystemError StartArguments(const std::vector<std::string>& arguments) {
   return kErrorSuccess;
 }
 
-SystemError StartCommandLine(std::string_view text) {
+std::vector<std::string> ResolveCommandLine(
+    std::string_view text, const std::function<bool(const std::string&)>& is_executable) {
   // As CreateProcess, blanks before the program name are skipped.
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
     text.remove_prefix(1);
   }
   if (text.empty()) {
-    return kErrorFileNotFound;
+    return {};
   }
   if (text.front() == '"') {
-    return StartArguments(SplitCommandLine(text));
+    return SplitCommandLine(text);
   }
   // An unquoted name that may contain blanks: each text up to a blank is a candidate, then the
   // whole text ("/opt/my tools/run x" tries "/opt/my", "/opt/my tools/run", ...). The first
-  // executable file wins and the rest are its arguments.
-  for (std::size_t end = 0; end <= text.size(); ++end) {
+  // executable file wins and the rest are its arguments. No file has a path of PATH_MAX bytes
+  // or more, so a long text costs no more than a short one.
+  const std::size_t longest = std::min<std::size_t>(text.size(), PATH_MAX - 1);
+  for (std::size_t end = 0; end <= longest; ++end) {
     if (end < text.size() && text[end] != ' ' && text[end] != '\t') {
       continue;
     }
     std::string candidate(text.substr(0, end));
-    if (!IsExecutableFile(candidate)) {
+    if (!is_executable(candidate)) {
       continue;
     }
     std::vector<std::string> arguments{std::move(candidate)};
     for (auto& argument : SplitArguments(text.substr(end))) {
       arguments.push_back(std::move(argument));
     }
-    return StartArguments(arguments);
+    return arguments;
   }
-  return kErrorFileNotFound;
+  return {};
+}
+
+SystemError StartCommandLine(std::string_view text) {
+  const std::vector<std::string> arguments = ResolveCommandLine(text, IsExecutableFile);
+  return arguments.empty() ? kErrorFileNotFound : StartArguments(arguments);
 }
 
 }  // namespace qs

@@ -267,5 +267,78 @@ TEST_P(AddDirCommandTest, HandlesTheCommandOrIgnoresTheText) {
 INSTANTIATE_TEST_SUITE_P(Texts, AddDirCommandTest, ::testing::ValuesIn(CommandCases()),
                          [](const auto& info) { return info.param.label; });
 
+// Arguments a stranger's file names put into a command line.
+const std::vector<std::string>& HostileArguments() {
+  static const std::vector<std::string> arguments = {
+      "",
+      " ",
+      "\"",
+      "\\",
+      "\\\\\"",
+      "a\\\\",
+      "dir with spaces\\",
+      "\"quoted\" \\\"twice\\\"",
+      "$(touch canary)",
+      "`touch canary`",
+      "a; b | c & d",
+      "line\nbreak\ttab\vvertical",
+      "-rf",
+      "\xff\xfe\xc3(",
+      std::string(100000, '\\') + "\"",
+  };
+  return arguments;
+}
+
+TEST(HostileCommandLineTest, QuotedArgumentsSplitBackUnchanged) {
+  std::string line = "program";
+  for (const std::string& argument : HostileArguments()) {
+    EXPECT_EQ(SplitArguments(QuoteArgument(argument)), std::vector<std::string>{argument});
+    EXPECT_EQ(SplitArguments("\"" + EscapeForQuotes(argument) + "\""),
+              std::vector<std::string>{argument});
+    line += " " + QuoteArgument(argument);
+  }
+  std::vector<std::string> expected = {"program"};
+  expected.insert(expected.end(), HostileArguments().begin(), HostileArguments().end());
+  EXPECT_EQ(SplitCommandLine(line), expected);
+}
+
+TEST(HostileCommandLineTest, HostileTextsSplitWithoutCrashing) {
+  const std::vector<std::string> texts = {
+      Junk(1u << 20, 11),         std::string(1u << 20, '\\'),        std::string(1u << 20, '"'),
+      std::string(1u << 20, ' '), "\"" + std::string(1u << 20, '\\'), "a\0b \"c\0d\" \\\0"s,
+  };
+  for (const std::string& text : texts) {
+    const std::vector<std::string> split = SplitCommandLine(text);
+    std::size_t kept = 0;
+    for (const std::string& argument : split) {
+      kept += argument.size();
+    }
+    EXPECT_LE(kept, text.size());
+  }
+}
+
+// The program of an unquoted line is looked for at every blank; no file has a path of PATH_MAX
+// bytes, so a long line costs no more tries than a short one.
+TEST(HostileCommandLineTest, AnUnquotedProgramIsLookedForOnlyWithinThePathLimit) {
+  std::size_t tries = 0;
+  auto nothing_runs = [&](const std::string&) {
+    ++tries;
+    return false;
+  };
+  EXPECT_TRUE(ResolveCommandLine("x" + std::string(1u << 20, ' '), nothing_runs).empty());
+  EXPECT_LE(tries, static_cast<std::size_t>(PATH_MAX));
+
+  auto only = [](std::string program) {
+    return [program](const std::string& candidate) { return candidate == program; };
+  };
+  EXPECT_EQ(ResolveCommandLine("  /opt/my tools/run a \"b c\"", only("/opt/my tools/run")),
+            (std::vector<std::string>{"/opt/my tools/run", "a", "b c"}));
+  EXPECT_EQ(ResolveCommandLine("/opt/run", only("/opt/run")),
+            (std::vector<std::string>{"/opt/run"}));
+  EXPECT_EQ(ResolveCommandLine("\"/opt/my tools/run\" x", only("nothing")),
+            (std::vector<std::string>{"/opt/my tools/run", "x"}));
+  EXPECT_TRUE(ResolveCommandLine(" \t ", only("")).empty());
+}
+
 }  // namespace
 }  // namespace qs
