@@ -1,171 +1,159 @@
-// The worker's controller driven as the window drives it: real worker threads, a fake timer
-// ticked by hand, a display that records, a sleeper that never sleeps.
+// The worker and its controller driven as the window drives them: real worker threads, a timer
+// ticked by hand, a display that records, a sleeper that never sleeps, and holds in the file
+// system where a test must catch the worker at a chosen point.
 #include "scan/scan_controller.h"
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <atomic>
+#include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/memory_settings_store.h"
 #include "config/settings_keys.h"
 #include "config/watch_list.h"
-#include "scan/scan_pass.h"
+#include "scan/countdown_timer.h"
+#include "scan/crc32_engine.h"
+#include "scan/scan_display.h"
+#include "scan/scan_message_queue.h"
 #include "scan/scan_worker.h"
-#include "tests/scan/scan_test_doubles.h"
-#include "tests/support/temp_dir.h"
-
-#ifdef __linux__
-#include <sys/resource.h>
-#endif
+#include "scan/sleeper.h"
+#include "tests/scan/scan_test_support.h"
 
 namespace qs {
 namespace {
 
-using test::FakeDisplay;
-using test::FakeTimer;
-using test::PauseWatchingSink;
-using test::RecordingSleeper;
-using test::ScriptedFileSystem;
-using test::TempDir;
+using Strings = std::vector<std::string>;
+using std::chrono::milliseconds;
+
+class FakeDisplay final : public ScanDisplay {
+ public:
+  void SetStatusText(std::string_view text) override { statuses.emplace_back(text); }
+  void SetCountdownText(std::string_view text) override { countdowns.emplace_back(text); }
+  void SetProgressPercent(std::int64_t row, int column, std::int64_t percent) override {
+    cells[row] = column == kProgressColumn ? percent : -2;
+  }
+  void SetFileProgress(std::int64_t percent) override { file_progress = percent; }
+  std::size_t RowCount() const override { return rows; }
+  std::string PostExecutionText() const override { return post_execution; }
+  std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
+  std::string Countdown() const { return countdowns.empty() ? "" : countdowns.back(); }
+
+  Strings statuses, countdowns;
+  std::map<std::int64_t, std::int64_t> cells;
+  std::int64_t file_progress = -1;
+  std::size_t rows = 1;
+  std::string post_execution;
+};
+
+class FakeTimer final : public CountdownTimer {
+ public:
+  void Start(milliseconds interval) override {
+    running = true;
+    period = interval;
+    ++starts;
+  }
+  void Stop() override { running = false; }
+  bool running = false;
+  milliseconds period{0};
+  int starts = 0;
+};
+
+class RecordingSleeper final : public Sleeper {
+ public:
+  void SleepFor(milliseconds duration) override { sleeps.push_back(duration); }
+  std::vector<milliseconds> sleeps;
+};
+
+// Forwards to the queue and counts what is posted while `watched` is paused.
+class PauseWatchingSink final : public ScanMessageSink {
+ public:
+  void Post(ScanMessage message) override {
+    posts_while_paused += watched != nullptr && watched->IsPaused() ? 1 : 0;
+    queue.Post(std::move(message));
+  }
+  ScanMessageQueue queue;
+  const PauseGate* watched = nullptr;  // set while the worker is held
+  std::atomic<int> posts_while_paused{0};
+};
 
 enum class State { kScanning, kScanPaused, kCountingDown, kCountdownPaused, kEndedEarly, kExited };
 enum class Event { kFinished, kForceStop, kForceStart, kPause, kTickToZero, kExit };
-
-const char* Name(State state) {
-  switch (state) {
-    case State::kScanning:
-      return "Scanning";
-    case State::kScanPaused:
-      return "ScanPaused";
-    case State::kCountingDown:
-      return "CountingDown";
-    case State::kCountdownPaused:
-      return "CountdownPaused";
-    case State::kEndedEarly:
-      return "EndedEarly";
-    case State::kExited:
-      return "Exited";
-  }
-  return "?";
-}
-
-const char* Name(Event event) {
-  switch (event) {
-    case Event::kFinished:
-      return "Finished";
-    case Event::kForceStop:
-      return "ForceStop";
-    case Event::kForceStart:
-      return "ForceStart";
-    case Event::kPause:
-      return "Pause";
-    case Event::kTickToZero:
-      return "TickToZero";
-    case Event::kExit:
-      return "Exit";
-  }
-  return "?";
-}
-
-std::string Hex(std::uint32_t value) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%08x", value);
-  return text;
-}
+const char* const kStateNames[] = {"Scanning",        "ScanPaused", "CountingDown",
+                                   "CountdownPaused", "EndedEarly", "Exited"};
+const char* const kEventNames[] = {"Finished", "ForceStop",  "ForceStart",
+                                   "Pause",    "TickToZero", "Exit"};
 
 class ScanControllerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    source_ = temp_.MakeDir("in");
+  ScanControllerTest() {
     list_.Append({source_, temp_.MakeDir("out"), 1});
     WriteInt(settings_, Setting::ReScan, 3);
-    ScanControllerSetup setup;
-    setup.watch_list = &list_;
-    setup.settings = &settings_;
-    setup.fs = &fs_;
-    setup.sink = &sink_;
-    setup.display = &display_;
-    setup.timer = &timer_;
-    setup.sleeper = &sleeper_;
-    setup.start_command = [this](const std::vector<std::string>& arguments) {
-      started_.push_back(arguments);
-      return kErrorSuccess;
-    };
-    controller_ = std::make_unique<ScanController>(std::move(setup));
+    controller_ = std::make_unique<ScanController>(
+        ScanControllerSetup{&list_, &settings_, &fs_, nullptr, &sink_, &display_, &timer_,
+                            &sleeper_, [this](const Strings& arguments) {
+                              started_.push_back(arguments);
+                              return kErrorSuccess;
+                            }});
   }
-
-  void TearDown() override {
-    fs_.ReleaseAll();
+  ~ScanControllerTest() override {
+    fs_.listing_hold.Release();
+    fs_.read_hold.Release();
     controller_->Shutdown();
   }
 
   // Dispatches the worker's messages until WM_SCAN_FINISHED has been handled.
   void RunUntilFinished() {
-    for (;;) {
-      ScanMessage message = queue_.Take();
-      const bool finished = message.id == WM_SCAN_FINISHED;
+    for (bool finished = false; !finished;) {
+      ScanMessage message = sink_.queue.Take();
+      finished = message.id == WM_SCAN_FINISHED;
       controller_->Dispatch(std::move(message));
-      if (finished) {
-        return;
-      }
     }
   }
 
-  // The worker just started is held in its first listing until it is asked to stop.
-  void HoldNewWorkerUntilStopped() {
-    fs_.listing_hold().WaitEntered();
-    fs_.listing_hold().ReleaseWhen(controller_->Worker()->hStopEvent);
-  }
-
-  // `until_stopped` false: the worker stays held until the test releases it (a hold that waits
-  // for the stop event cannot be released otherwise).
-  void EnterScanning(bool until_stopped = true) {
+  // Runs `start`, which starts a worker, and holds the worker in its first listing: until it is
+  // asked to stop, or (`until_stopped` false) until the test releases it.
+  template <typename Start>
+  void StartHeld(Start start, bool until_stopped = true) {
     fs_.HoldListing(source_);
-    controller_->Initialise();
+    start();
+    fs_.listing_hold.WaitEntered();
     if (until_stopped) {
-      HoldNewWorkerUntilStopped();
-    } else {
-      fs_.listing_hold().WaitEntered();
+      fs_.listing_hold.ReleaseWhen(controller_->Worker()->hStopEvent);
     }
-  }
-
-  void EnterCountingDown() {
-    controller_->Initialise();
-    RunUntilFinished();
-  }
-
-  void EnterEndedEarly() {
-    fs_.HoldListing(source_);
-    controller_->Initialise();
-    fs_.listing_hold().WaitEntered();
-    temp_.WriteFile("in/x.sfv", "a.rar 00000000\n");
-    fs_.FailSfvOpens();
-    fs_.listing_hold().Release();
-    controller_->Worker()->hDoneEvent.Wait();
   }
 
   void Enter(State state, Event next) {
     switch (state) {
       case State::kScanning:
-        EnterScanning(next != Event::kFinished);
-        break;
       case State::kScanPaused:
-        EnterScanning();
-        controller_->OnPauseButton();
+        StartHeld([this] { controller_->Initialise(); }, next != Event::kFinished);
+        if (state == State::kScanPaused) {
+          controller_->OnPauseButton();
+        }
         break;
       case State::kCountingDown:
-        EnterCountingDown();
-        break;
       case State::kCountdownPaused:
-        EnterCountingDown();
-        controller_->OnPauseButton();
+        controller_->Initialise();
+        RunUntilFinished();
+        if (state == State::kCountdownPaused) {
+          controller_->OnPauseButton();
+        }
         break;
-      case State::kEndedEarly:
-        EnterEndedEarly();
+      case State::kEndedEarly:  // an SFV file that cannot be opened ends the pass early
+        StartHeld([this] { controller_->Initialise(); }, false);
+        temp_.WriteFile("in/x.sfv", "a.rar 00000000\n");
+        fs_.fail_open = [](const std::string& path) {
+          return path.ends_with(".sfv") ? kErrorAccessDenied : kErrorSuccess;
+        };
+        fs_.listing_hold.Release();
+        controller_->Worker()->hDoneEvent.Wait();
         break;
       case State::kExited:
         FAIL() << "not a starting state";
@@ -175,35 +163,29 @@ class ScanControllerTest : public ::testing::Test {
   void Apply(Event event) {
     switch (event) {
       case Event::kFinished:
-        fs_.listing_hold().Release();
+        fs_.listing_hold.Release();
         RunUntilFinished();
         break;
       case Event::kForceStop:
         controller_->OnForceStopScan();
         break;
-      case Event::kForceStart: {
-        const ScanWorker* before = controller_->Worker();
-        fs_.HoldListing(source_);
-        controller_->OnForceStartScan();
-        if (before == nullptr) {
-          HoldNewWorkerUntilStopped();
-        } else {
+      case Event::kForceStart:
+        if (const ScanWorker* before = controller_->Worker()) {
+          controller_->OnForceStartScan();
           EXPECT_EQ(controller_->Worker(), before) << "a second worker was started";
-          fs_.listing_hold().Disarm();
+        } else {
+          StartHeld([this] { controller_->OnForceStartScan(); });
         }
         break;
-      }
       case Event::kPause:
         controller_->OnPauseButton();
         break;
       case Event::kTickToZero:
-        fs_.HoldListing(source_);
         while (controller_->Countdown() > 1) {
           controller_->OnCountdownTimer(kCountdownTimerId);
           ASSERT_FALSE(controller_->HasWorker());
         }
-        controller_->OnCountdownTimer(kCountdownTimerId);
-        HoldNewWorkerUntilStopped();
+        StartHeld([this] { controller_->OnCountdownTimer(kCountdownTimerId); });
         break;
       case Event::kExit:
         controller_->Shutdown();
@@ -213,59 +195,50 @@ class ScanControllerTest : public ::testing::Test {
 
   // Checks every column of the state table for `state`.
   void ExpectState(State state) {
-    SCOPED_TRACE(Name(state));
-    switch (state) {
-      case State::kScanning:
-      case State::kScanPaused:
-        ASSERT_TRUE(controller_->HasWorker());
-        EXPECT_FALSE(controller_->WorkerEnded());
-        EXPECT_FALSE(controller_->PassEndedEarly());
-        EXPECT_EQ(controller_->IsPaused(), state == State::kScanPaused);
-        EXPECT_EQ(display_.Status(), state == State::kScanning ? "Running" : "Paused");
-        EXPECT_FALSE(timer_.running);
-        EXPECT_FALSE(controller_->CountdownRunning());
-        break;
-      case State::kEndedEarly:
-        ASSERT_TRUE(controller_->HasWorker());
-        EXPECT_TRUE(controller_->WorkerEnded());
-        EXPECT_TRUE(display_.Status() == "Running" || display_.Status() == "Paused");
-        EXPECT_FALSE(timer_.running);
-        EXPECT_FALSE(controller_->CountdownRunning());
-        break;
-      case State::kCountingDown:
-      case State::kCountdownPaused: {
-        const bool counting = state == State::kCountingDown;
-        EXPECT_FALSE(controller_->HasWorker());
-        EXPECT_EQ(display_.Status(), "Idle");
-        EXPECT_EQ(timer_.running, counting);
-        EXPECT_EQ(controller_->CountdownRunning(), counting);
-        if (!counting) {
-          EXPECT_EQ(display_.Countdown(), std::to_string(controller_->Countdown()) + " s [paused]");
-        }
-        if (counting) {
-          EXPECT_EQ(timer_.period, kCountdownPeriod);
-        }
-        break;
-      }
-      case State::kExited:
-        EXPECT_FALSE(controller_->HasWorker());
-        EXPECT_FALSE(timer_.running);
-        EXPECT_FALSE(controller_->CountdownRunning());
-        break;
+    SCOPED_TRACE(kStateNames[static_cast<int>(state)]);
+    const bool scanning = state == State::kScanning || state == State::kScanPaused;
+    EXPECT_EQ(controller_->HasWorker(), scanning || state == State::kEndedEarly);
+    EXPECT_EQ(controller_->WorkerEnded(), state == State::kEndedEarly);
+    EXPECT_EQ(timer_.running, state == State::kCountingDown);
+    EXPECT_EQ(controller_->CountdownRunning(), state == State::kCountingDown);
+    if (scanning) {
+      EXPECT_EQ(controller_->IsPaused(), state == State::kScanPaused);
+      EXPECT_EQ(display_.Status(), state == State::kScanPaused ? "Paused" : "Running");
+      EXPECT_FALSE(controller_->PassEndedEarly());
+    } else if (state == State::kEndedEarly) {
+      EXPECT_TRUE(display_.Status() == "Running" || display_.Status() == "Paused");
+    } else if (state != State::kExited) {
+      EXPECT_EQ(display_.Status(), "Idle");
+      EXPECT_EQ(timer_.period, kCountdownPeriod);
+    }
+    if (state == State::kCountdownPaused) {
+      EXPECT_EQ(display_.Countdown(), std::to_string(controller_->Countdown()) + " s [paused]");
     }
   }
 
-  TempDir temp_;
-  std::string source_;
+  // One set of three volumes, the middle one with a wrong CRC, so its state file stays behind.
+  std::string WriteSetOfThree() {
+    const std::string a(4 * Crc32Engine::kReadBlockSize + 17, 'a');
+    const std::string c(3 * Crc32Engine::kReadBlockSize, 'c');
+    temp_.WriteFile("in/set/b.bin", "bbbb");
+    temp_.WriteFile("in/set/c.bin", c);
+    temp_.WriteFile("in/set/x.sfv", "a.bin " + test::CrcText(a) + "\nb.bin " +
+                                        test::CrcText("bbbX") + "\nc.bin " + test::CrcText(c));
+    fs_.Serve(temp_.Path("in/set/a.bin"), {a, 1 << 20});  // read block by block
+    return temp_.Path("in/set/a.bin");
+  }
+
+  test::TempDir temp_;
+  std::string source_ = temp_.MakeDir("in");
+  std::string state_file_ = temp_.Path("in/set/") + kStateFileName;
   WatchList list_;
   MemorySettingsStore settings_;
-  ScriptedFileSystem fs_;
-  ScanMessageQueue queue_;
-  PauseWatchingSink sink_{queue_};
+  test::TestFileSystem fs_;
+  PauseWatchingSink sink_;
   FakeDisplay display_;
   FakeTimer timer_;
   RecordingSleeper sleeper_;
-  std::vector<std::vector<std::string>> started_;
+  std::vector<Strings> started_;
   std::unique_ptr<ScanController> controller_;
 };
 
@@ -275,358 +248,244 @@ struct Transition {
   State to;
 };
 
-std::string TransitionName(const ::testing::TestParamInfo<Transition>& info) {
-  return std::string(Name(info.param.from)) + "_" + Name(info.param.event) + "_" +
-         Name(info.param.to);
-}
-
 class TransitionTest : public ScanControllerTest,
                        public ::testing::WithParamInterface<Transition> {};
 
 TEST_P(TransitionTest, LeadsToTheStateOfTheTable) {
-  const Transition& row = GetParam();
-  Enter(row.from, row.event);
-  ExpectState(row.from);
-  Apply(row.event);
-  ExpectState(row.to);
+  Enter(GetParam().from, GetParam().event);
+  ExpectState(GetParam().from);
+  Apply(GetParam().event);
+  ExpectState(GetParam().to);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryRow, TransitionTest,
-    ::testing::Values(Transition{State::kScanning, Event::kFinished, State::kCountingDown},
-                      Transition{State::kScanning, Event::kForceStop, State::kCountingDown},
-                      Transition{State::kScanning, Event::kPause, State::kScanPaused},
-                      Transition{State::kScanPaused, Event::kPause, State::kScanning},
-                      Transition{State::kScanPaused, Event::kForceStop, State::kCountingDown},
-                      Transition{State::kEndedEarly, Event::kForceStop, State::kCountingDown},
-                      Transition{State::kEndedEarly, Event::kPause, State::kEndedEarly},
-                      Transition{State::kCountingDown, Event::kTickToZero, State::kScanning},
-                      Transition{State::kCountingDown, Event::kForceStart, State::kScanning},
-                      Transition{State::kCountingDown, Event::kPause, State::kCountdownPaused},
-                      Transition{State::kCountdownPaused, Event::kPause, State::kCountingDown},
-                      Transition{State::kCountdownPaused, Event::kForceStart, State::kScanning},
-                      Transition{State::kCountdownPaused, Event::kForceStop, State::kCountingDown},
-                      // Force start while a worker exists only touches the countdown.
-                      Transition{State::kScanning, Event::kForceStart, State::kScanning},
-                      Transition{State::kScanPaused, Event::kForceStart, State::kScanPaused},
-                      Transition{State::kEndedEarly, Event::kForceStart, State::kEndedEarly},
-                      // The exit, from every state.
-                      Transition{State::kScanning, Event::kExit, State::kExited},
-                      Transition{State::kScanPaused, Event::kExit, State::kExited},
-                      Transition{State::kEndedEarly, Event::kExit, State::kExited},
-                      Transition{State::kCountingDown, Event::kExit, State::kExited},
-                      Transition{State::kCountdownPaused, Event::kExit, State::kExited}),
-    TransitionName);
+const Transition kTransitions[] = {
+    {State::kScanning, Event::kFinished, State::kCountingDown},
+    {State::kScanning, Event::kForceStop, State::kCountingDown},
+    {State::kScanning, Event::kPause, State::kScanPaused},
+    {State::kScanPaused, Event::kPause, State::kScanning},
+    {State::kScanPaused, Event::kForceStop, State::kCountingDown},
+    {State::kEndedEarly, Event::kForceStop, State::kCountingDown},
+    {State::kEndedEarly, Event::kPause, State::kEndedEarly},
+    {State::kCountingDown, Event::kTickToZero, State::kScanning},
+    {State::kCountingDown, Event::kForceStart, State::kScanning},
+    {State::kCountingDown, Event::kPause, State::kCountdownPaused},
+    {State::kCountdownPaused, Event::kPause, State::kCountingDown},
+    {State::kCountdownPaused, Event::kForceStart, State::kScanning},
+    {State::kCountdownPaused, Event::kForceStop, State::kCountingDown},
+    // Force start while a worker exists only touches the countdown.
+    {State::kScanning, Event::kForceStart, State::kScanning},
+    {State::kScanPaused, Event::kForceStart, State::kScanPaused},
+    {State::kEndedEarly, Event::kForceStart, State::kEndedEarly},
+    {State::kScanning, Event::kExit, State::kExited},
+    {State::kScanPaused, Event::kExit, State::kExited},
+    {State::kEndedEarly, Event::kExit, State::kExited},
+    {State::kCountingDown, Event::kExit, State::kExited},
+    {State::kCountdownPaused, Event::kExit, State::kExited}};
 
-TEST_F(ScanControllerTest, FirstPassRunsAtOnceWithAnEmptyCountdownField) {
-  EnterScanning();
-  EXPECT_EQ(display_.statuses, std::vector<std::string>{"Running"});
-  EXPECT_TRUE(display_.countdowns.empty());
-  EXPECT_EQ(controller_->Countdown(), 3);
+INSTANTIATE_TEST_SUITE_P(EveryRow, TransitionTest, ::testing::ValuesIn(kTransitions),
+                         [](const auto& info) {
+                           return std::string(kStateNames[static_cast<int>(info.param.from)]) +
+                                  "_" + kEventNames[static_cast<int>(info.param.event)];
+                         });
+
+// The countdown starts at ReScan (3) after the first pass, which runs at once; a change of
+// ReScan counts at the next reload. ReScan 0 counts into negative numbers and starts no pass.
+TEST_F(ScanControllerTest, CountdownTextsForReScanThreeThenZero) {
+  StartHeld([this] { controller_->Initialise(); }, false);
+  EXPECT_EQ(display_.statuses, Strings{"Running"});
   EXPECT_EQ(timer_.starts, 0);
-}
-
-TEST_F(ScanControllerTest, CountdownTextsForReScanThree) {
-  EnterCountingDown();
+  fs_.listing_hold.Release();
+  RunUntilFinished();
   EXPECT_TRUE(display_.countdowns.empty());
-  // A change of ReScan counts at the next reload, not in the running countdown.
-  WriteInt(settings_, Setting::ReScan, 5);
+  EXPECT_EQ(fs_.listing_thread_nice, std::min(::getpriority(PRIO_PROCESS, 0) + 1, 19));
+  controller_->OnCountdownTimer(kCountdownTimerId + 1);  // another timer's tick
+  WriteInt(settings_, Setting::ReScan, 0);
   controller_->OnCountdownTimer(kCountdownTimerId);
   controller_->OnCountdownTimer(kCountdownTimerId);
   EXPECT_FALSE(controller_->HasWorker());
-  fs_.HoldListing(source_);
-  controller_->OnCountdownTimer(kCountdownTimerId);
-  HoldNewWorkerUntilStopped();
-  EXPECT_EQ(display_.countdowns, (std::vector<std::string>{"2 s", "1 s", "0 s"}));
-  EXPECT_TRUE(controller_->HasWorker());
+  StartHeld([this] { controller_->OnCountdownTimer(kCountdownTimerId); });
   EXPECT_EQ(display_.Status(), "Running");
-  EXPECT_EQ(controller_->Countdown(), 5);
   EXPECT_FALSE(timer_.running);
-}
-
-TEST_F(ScanControllerTest, ReScanZeroCountsIntoNegativeNumbersAndStartsNoPass) {
-  WriteInt(settings_, Setting::ReScan, 0);
-  EnterCountingDown();
+  controller_->OnForceStopScan();
   for (int tick = 0; tick < 3; ++tick) {
     controller_->OnCountdownTimer(kCountdownTimerId);
   }
-  EXPECT_EQ(display_.countdowns, (std::vector<std::string>{"-1 s", "-2 s", "-3 s"}));
+  EXPECT_EQ(display_.countdowns, (Strings{"2 s", "1 s", "0 s", "-1 s", "-2 s", "-3 s"}));
   EXPECT_FALSE(controller_->HasWorker());
-  EXPECT_TRUE(timer_.running);
-
   controller_->OnPauseButton();
   EXPECT_EQ(display_.Countdown(), "-3 s [paused]");
-
-  fs_.HoldListing(source_);
-  controller_->OnForceStartScan();
-  HoldNewWorkerUntilStopped();
+  StartHeld([this] { controller_->OnForceStartScan(); });
   EXPECT_EQ(display_.Countdown(), "0 s");
   EXPECT_EQ(controller_->Countdown(), 0);
-  EXPECT_TRUE(controller_->HasWorker());
-}
-
-TEST_F(ScanControllerTest, OtherTimersAreLeftAlone) {
-  EnterCountingDown();
-  controller_->OnCountdownTimer(kCountdownTimerId + 1);
-  EXPECT_EQ(controller_->Countdown(), 3);
-  EXPECT_TRUE(display_.countdowns.empty());
 }
 
 TEST_F(ScanControllerTest, ForceStartDuringAPassOnlyReloadsTheCountdown) {
-  EnterCountingDown();
+  display_.rows = 3;
+  controller_->Initialise();
+  RunUntilFinished();
   controller_->OnCountdownTimer(kCountdownTimerId);
-  fs_.HoldListing(source_);
-  controller_->OnForceStartScan();
-  HoldNewWorkerUntilStopped();
+  controller_->OnScanRowProgress(2, 40);
+  const std::size_t sleeps = sleeper_.sleeps.size();
+  controller_->OnForceStopScan();  // without a worker: keeps the count, clears every row
+  EXPECT_EQ(controller_->Countdown(), 2);
+  EXPECT_EQ(display_.cells, (std::map<std::int64_t, std::int64_t>{{0, 0}, {1, 0}, {2, 0}}));
+  EXPECT_EQ(sleeper_.sleeps.size(), sleeps) << "StopScan waited without a worker";
+  StartHeld([this] { controller_->OnForceStartScan(); });
   const ScanWorker* worker = controller_->Worker();
   controller_->OnCountdownTimer(kCountdownTimerId);  // a tick already queued still arrives
   ASSERT_EQ(controller_->Countdown(), 2);
-
   controller_->OnForceStartScan();
   EXPECT_EQ(controller_->Worker(), worker);
   EXPECT_EQ(controller_->Countdown(), 3);
   EXPECT_EQ(display_.Countdown(), "0 s");
   EXPECT_FALSE(timer_.running);
-  EXPECT_EQ(display_.statuses.back(), "Running");
 }
 
-TEST_F(ScanControllerTest, ForceStopKeepsTheCountdownValueAndResetsEveryRow) {
-  display_.rows = 3;
-  EnterCountingDown();
-  controller_->OnCountdownTimer(kCountdownTimerId);
-  controller_->OnPauseButton();
-  controller_->OnScanRowProgress(2, 40);
-  const std::size_t sleeps = sleeper_.Sleeps().size();
-  controller_->OnForceStopScan();
-  EXPECT_TRUE(timer_.running);
-  EXPECT_EQ(controller_->Countdown(), 2);
-  for (std::int64_t row = 0; row < 3; ++row) {
-    EXPECT_EQ(display_.Cell(row), 0) << row;
-  }
-  EXPECT_EQ(display_.file_progress.back(), 0);
-  EXPECT_EQ(sleeper_.Sleeps().size(), sleeps) << "StopScan waited without a worker";
-}
-
-TEST_F(ScanControllerTest, StopScanWaitsFiveHundredMillisecondsOnceAfterTheDoneEvent) {
-  EnterScanning();
-  controller_->OnForceStopScan();
-  EXPECT_EQ(sleeper_.Sleeps(),
-            std::vector<std::chrono::milliseconds>{std::chrono::milliseconds(500)});
-  EXPECT_EQ(display_.file_progress.back(), 0);
-}
-
-TEST_F(ScanControllerTest, PassProgressReachesTheDisplayAndFinishedResetsIt) {
-  display_.rows = 2;
-  EnterCountingDown();
-  // The pass posted 100 for the row; OnScanFinished then set it back to 0.
-  EXPECT_EQ(display_.Cell(0), 0);
-  EXPECT_EQ(display_.Cell(1), 0);
-  EXPECT_EQ(display_.file_progress.back(), 0);
-
-  controller_->OnScanRowProgress(0, 57);
-  controller_->OnScanFileProgress(12);
-  EXPECT_EQ(display_.Cell(0), 57);
-  EXPECT_EQ(display_.file_progress.back(), 12);
-}
-
-TEST_F(ScanControllerTest, MessagesArrivingAfterTheWorkerIsReleasedOnlySetDisplayValues) {
+// Messages of a worker that is already released only set display values: they neither start
+// the countdown twice nor end the pass of the worker that runs now.
+TEST_F(ScanControllerTest, MessagesOfAReleasedWorkerOnlySetDisplayValues) {
   controller_->Initialise();
-  // Take the whole pass's messages, then release the worker before handling them.
   std::vector<ScanMessage> late;
-  for (;;) {
-    late.push_back(queue_.Take());
-    if (late.back().id == WM_SCAN_FINISHED) {
-      break;
-    }
-  }
+  do {
+    late.push_back(sink_.queue.Take());
+  } while (late.back().id != WM_SCAN_FINISHED);
   controller_->OnForceStopScan();
-  ASSERT_FALSE(controller_->HasWorker());
-  const int starts = timer_.starts;
+  ASSERT_EQ(timer_.starts, 1);
+  StartHeld([this] { controller_->OnForceStartScan(); });
   for (ScanMessage& message : late) {
     controller_->Dispatch(std::move(message));
   }
-  EXPECT_FALSE(controller_->HasWorker());
-  EXPECT_EQ(display_.Status(), "Idle");
-  EXPECT_TRUE(timer_.running);
-  EXPECT_EQ(timer_.starts, starts + 1);
-  EXPECT_EQ(display_.Cell(0), 0);
-}
-
-TEST_F(ScanControllerTest, LateFinishedOfAnEarlierWorkerDoesNotEndTheCurrentPass) {
-  controller_->Initialise();
-  ScanMessage finished;
-  do {
-    finished = queue_.Take();
-  } while (finished.id != WM_SCAN_FINISHED);
-  controller_->OnForceStopScan();
-  fs_.HoldListing(source_);
-  controller_->OnForceStartScan();
-  HoldNewWorkerUntilStopped();
-
-  controller_->Dispatch(std::move(finished));
+  EXPECT_EQ(display_.cells[0], 100);
   EXPECT_TRUE(controller_->HasWorker());
   EXPECT_EQ(display_.Status(), "Running");
   EXPECT_FALSE(timer_.running);
+  EXPECT_EQ(timer_.starts, 1);
+  controller_->OnForceStopScan();
+  EXPECT_EQ(display_.cells[0], 0);
+  EXPECT_EQ(display_.file_progress, 0);
 }
 
-TEST_F(ScanControllerTest, SetCompleteStartsThePostExecutionFieldAsItIsNow) {
+TEST_F(ScanControllerTest, SetCompleteStartsThePostExecutionFieldAsItIsNowAndNothingAfterExit) {
+  auto complete = [](const std::string& directory) {
+    ScanMessage message{WM_SCAN_SETCOMPLETE, 0, 0, std::make_unique<SetCompleteTexts>()};
+    *message.texts = {directory + "x.sfv", directory + "x.part01.rar"};
+    return message;
+  };
   controller_->Initialise();
   RunUntilFinished();
   display_.post_execution = "unpack %1 %2 %3";
-  ScanMessage message;
-  message.id = WM_SCAN_SETCOMPLETE;
-  message.texts = std::make_unique<SetCompleteTexts>(
-      SetCompleteTexts{source_ + "/movie/x.sfv", source_ + "/movie/x.part01.rar"});
-  controller_->Dispatch(std::move(message));
-  ASSERT_EQ(started_.size(), 1u);
-  EXPECT_EQ(started_[0],
-            (std::vector<std::string>{"unpack", source_ + "/movie/", source_ + "/movie/x.sfv",
-                                      source_ + "/movie/x.part01.rar"}));
-}
-
-TEST_F(ScanControllerTest, AfterTheExitLateMessagesAndTicksDoNothing) {
-  EnterCountingDown();
-  display_.post_execution = "unpack %2";
+  controller_->Dispatch(complete("/in/movie/"));
+  EXPECT_EQ(started_, (std::vector<Strings>{
+                          {"unpack", "/in/movie/", "/in/movie/x.sfv", "/in/movie/x.part01.rar"}}));
   controller_->Shutdown();
-  const auto statuses = display_.statuses;
-  ScanMessage complete;
-  complete.id = WM_SCAN_SETCOMPLETE;
-  complete.texts = std::make_unique<SetCompleteTexts>(SetCompleteTexts{"/a/x.sfv", "/a/x.rar"});
-  controller_->Dispatch(std::move(complete));
-  ScanMessage finished;
-  finished.id = WM_SCAN_FINISHED;
-  controller_->Dispatch(std::move(finished));
+  const Strings statuses = display_.statuses;
+  controller_->Dispatch(complete("/a/"));
+  controller_->Dispatch(ScanMessage{WM_SCAN_FINISHED, 0, 0, nullptr});
   controller_->OnCountdownTimer(kCountdownTimerId);
   controller_->OnForceStartScan();
-  EXPECT_TRUE(started_.empty());
+  EXPECT_EQ(started_.size(), 1u);
   EXPECT_FALSE(controller_->HasWorker());
   EXPECT_FALSE(timer_.running);
   EXPECT_EQ(display_.statuses, statuses);
 }
 
-// A set of three volumes, the middle one with a wrong CRC, so its state file stays behind.
-struct SetFixture {
-  explicit SetFixture(const TempDir& temp) {
-    const std::string a(4 * 128 * 1024 + 17, 'a');
-    const std::string b = "bbbb";
-    const std::string c(3 * 128 * 1024, 'c');
-    a_path = temp.WriteFile("in/set/a.bin", a);
-    temp.WriteFile("in/set/b.bin", b);
-    temp.WriteFile("in/set/c.bin", c);
-    temp.WriteFile("in/set/x.sfv", "a.bin " + Hex(test::ReferenceCrc32(a)) + "\nb.bin " +
-                                       Hex(test::ReferenceCrc32(b) ^ 1u) + "\nc.bin " +
-                                       Hex(test::ReferenceCrc32(c)) + "\n");
-    state_path = temp.Path("in/set/") + kStateFileName;
-  }
-  std::string a_path;
-  std::string state_path;
-};
-
-// What one undisturbed pass leaves in the state file of the same set.
-std::string ReferenceStateFile() {
-  TempDir temp;
-  SetFixture set(temp);
-  WatchList list;
-  list.Append({temp.Path("in"), temp.MakeDir("out"), 1});
-  MemorySettingsStore settings;
-  ScanMessageQueue queue;
-  ManualResetEvent stop;
-  ManualResetEvent done;
-  ScanPassContext context;
-  context.watch_list = &list;
-  context.sink = &queue;
-  context.settings = &settings;
-  context.fs = &RealFileSystem();
-  context.stop_event = &stop;
-  context.done_event = &done;
-  EXPECT_EQ(ScanThreadProc(context), 1u);
-  return test::ReadFile(set.state_path);
-}
-
-TEST_F(ScanControllerTest, PauseDuringAPassFreezesItAndResumeFinishesWithTheSameStatuses) {
-  const std::string expected = ReferenceStateFile();
-  ASSERT_NE(expected.find("b.bin 0"), std::string::npos);
-  SetFixture set(temp_);
-
-  fs_.HoldRead(set.a_path, 2);
+TEST_F(ScanControllerTest, PauseFreezesThePassAndResumeFinishesItWithTheSameStatuses) {
+  const std::string a = WriteSetOfThree();
+  fs_.HoldRead(a, 2);
   controller_->Initialise();
-  fs_.read_hold().WaitEntered();
-  const PauseGate* gate = &controller_->Worker()->pause;
-  fs_.WatchPause(gate);
-  sink_.WatchPause(gate);
+  fs_.read_hold.WaitEntered();
+  fs_.WatchPause(&controller_->Worker()->pause);
+  sink_.watched = &controller_->Worker()->pause;
   controller_->OnPauseButton();
-  fs_.read_hold().Release();
-  // Whatever the worker did meanwhile, the window's thread is free and the progress shown is
-  // the one before the pause.
-  ScanMessage message;
-  while (queue_.TryTake(message)) {
+  fs_.read_hold.Release();
+  // Whatever the worker did meanwhile, the window's thread is free.
+  for (ScanMessage message; sink_.queue.TryTake(message);) {
     controller_->Dispatch(std::move(message));
   }
   EXPECT_EQ(display_.Status(), "Paused");
-
   controller_->OnPauseButton();
   EXPECT_EQ(display_.Status(), "Running");
   RunUntilFinished();
-
-  EXPECT_EQ(fs_.ReadsWhilePaused(), 0);
-  EXPECT_EQ(sink_.PostsWhilePaused(), 0);
-  EXPECT_EQ(fs_.VerifyOpens(set.a_path), 1) << "the paused volume was opened again";
-  EXPECT_EQ(fs_.BlocksRead(set.a_path), 5);
-  EXPECT_EQ(test::ReadFile(set.state_path), expected);
-  EXPECT_EQ(display_.Cell(0), 0);
+  EXPECT_EQ(fs_.reads_while_paused, 0);
+  EXPECT_EQ(sink_.posts_while_paused, 0);
+  EXPECT_EQ(fs_.verified[a], 1) << "the paused volume was opened again";
+  EXPECT_EQ(fs_.blocks[a], 5);
+  EXPECT_EQ(test::ReadFile(state_file_), "a.bin 1\r\nb.bin 0\r\nc.bin 1\r\n");
 }
 
 TEST_F(ScanControllerTest, QuittingDuringAPausedPassStopsAndReleasesTheWorker) {
-  SetFixture set(temp_);
-  fs_.HoldRead(set.a_path, 2);
+  const std::string a = WriteSetOfThree();
+  fs_.HoldRead(a, 2);
   controller_->Initialise();
-  fs_.read_hold().WaitEntered();
-  const std::string state_before = test::ReadFile(set.state_path);
+  fs_.read_hold.WaitEntered();
+  const std::string state_before = test::ReadFile(state_file_);
   controller_->OnPauseButton();
-  fs_.read_hold().Release();
-
+  fs_.read_hold.Release();
   controller_->Shutdown();
   EXPECT_FALSE(controller_->HasWorker());
   EXPECT_EQ(display_.Status(), "Idle");
-  EXPECT_EQ(sleeper_.Sleeps().size(), 1u);
-  EXPECT_EQ(fs_.BlocksRead(set.a_path), 2);
-  EXPECT_EQ(test::ReadFile(set.state_path), state_before);
-  ScanMessage message;
-  while (queue_.TryTake(message)) {
+  EXPECT_EQ(fs_.blocks[a], 2);
+  EXPECT_EQ(test::ReadFile(state_file_), state_before);
+  for (ScanMessage message; sink_.queue.TryTake(message);) {
     EXPECT_NE(message.id, WM_SCAN_FINISHED);
   }
 }
 
-TEST_F(ScanControllerTest, ForceStopDuringALargeFileReturnsWithinOneBlock) {
-  constexpr int kHeldBlock = 3;
-  constexpr std::int64_t kBlocks = 8192;  // 1 GiB of zeros, never on disk
-  const std::string big = temp_.WriteFile("in/big/big.bin", "");
-  temp_.WriteFile("in/big/big.sfv", "big.bin 12345678\n");
-  const std::string state_path = temp_.Path("in/big/") + kStateFileName;
-  fs_.ServeLargeFile(big, kBlocks);
-  fs_.HoldRead(big, kHeldBlock);
-
+// StopScan returns once the worker reaches the end of its read block, waits 500 ms once after
+// the done event, and the volume's status is not written.
+TEST_F(ScanControllerTest, ForceStopInsideALargeFileReturnsWithinOneBlock) {
+  const std::string big = temp_.Path("in/set/big.bin");
+  temp_.WriteFile("in/set/big.sfv", "big.bin 12345678\n");
+  fs_.Serve(big, {std::string(64 * Crc32Engine::kReadBlockSize, '\0'), 1 << 20});
+  fs_.HoldRead(big, 3);
   controller_->Initialise();
-  fs_.read_hold().WaitEntered();
-  const std::string state_before = test::ReadFile(state_path);
-  ASSERT_NE(state_before.find("big.bin 0"), std::string::npos);
-  fs_.read_hold().ReleaseWhen(controller_->Worker()->hStopEvent);
-
+  fs_.read_hold.WaitEntered();
+  const std::string state_before = test::ReadFile(state_file_);
+  ASSERT_EQ(state_before, "big.bin 0\r\n");
+  fs_.read_hold.ReleaseWhen(controller_->Worker()->hStopEvent);
   controller_->OnForceStopScan();
   EXPECT_FALSE(controller_->HasWorker());
-  EXPECT_LE(fs_.BlocksRead(big), kHeldBlock + 1);
-  EXPECT_EQ(test::ReadFile(state_path), state_before);
+  EXPECT_LE(fs_.blocks[big], 4);
+  EXPECT_EQ(test::ReadFile(state_file_), state_before);
+  EXPECT_EQ(sleeper_.sleeps, std::vector<milliseconds>{milliseconds(kStopScanPauseMs)});
   EXPECT_TRUE(timer_.running);
 }
 
-#ifdef __linux__
-TEST_F(ScanControllerTest, TheWorkerRunsBelowNormalPriority) {
-  EnterCountingDown();
-  const int worker_nice = fs_.ListingThreadNice();
-  const int own_nice = getpriority(PRIO_PROCESS, 0);
-  EXPECT_EQ(worker_nice, std::min(own_nice + 1, 19));
+TEST(ScanWorker, StoppingABlockWhoseThreadNeverStartedDoesNotWait) {
+  ScanMessageQueue queue;
+  ScanWorker worker(ScanWorkerSetup{&queue, nullptr, nullptr, nullptr, nullptr});
+  RecordingSleeper sleeper;
+  StopScanWorker(worker, sleeper);
+  EXPECT_TRUE(worker.hStopEvent.IsSet());
+  EXPECT_TRUE(sleeper.sleeps.empty());
 }
-#endif
+
+TEST(ScanMessageQueue, KeepsEachPostersOrderAndWakesOncePerPost) {
+  ScanMessageQueue queue;
+  std::atomic<int> wakes{0};
+  queue.SetWakeUp([&wakes] { ++wakes; });
+  constexpr int kPerThread = 2000;
+  auto poster = [&queue](std::int64_t thread) {
+    for (int i = 0; i < kPerThread; ++i) {
+      queue.Post(ScanMessage{WM_SCAN_ROWPROGRESS, thread, i,
+                             std::make_unique<SetCompleteTexts>(SetCompleteTexts{"", "x"})});
+    }
+  };
+  std::thread first(poster, 0);
+  std::thread second(poster, 1);
+  std::int64_t next[2] = {0, 0};
+  for (int taken = 0; taken < 2 * kPerThread; ++taken) {
+    const ScanMessage message = queue.Take();
+    ASSERT_EQ(message.lparam, next[message.wparam]++) << "thread " << message.wparam;
+    ASSERT_EQ(message.texts->volume_text, "x");  // the texts travel with their message
+  }
+  first.join();
+  second.join();
+  EXPECT_EQ(wakes.load(), 2 * kPerThread);
+  EXPECT_TRUE(queue.Empty());
+  // A message nobody takes releases its texts with the queue (checked under ASan).
+  queue.Post(ScanMessage{WM_SCAN_SETCOMPLETE, 0, 0, std::make_unique<SetCompleteTexts>()});
+}
 
 }  // namespace
 }  // namespace qs

@@ -1,4 +1,5 @@
-// Whole passes over real folders: the messages posted, the state files left, the early ends.
+// Whole passes over real folders: the walk, the check of each set, the messages posted, the
+// state files left behind and the early ends.
 #include "scan/scan_pass.h"
 
 #include <fcntl.h>
@@ -7,12 +8,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "platform/process_setup.h"
+#include "config/memory_settings_store.h"
+#include "config/settings_keys.h"
+#include "config/watch_list.h"
 #include "scan/companion_completion.h"
-#include "tests/scan/scan_pass_fixture.h"
+#include "tests/scan/scan_test_support.h"
 
 namespace qs {
 namespace {
@@ -23,254 +31,407 @@ using test::kRow;
 using test::kSet;
 using test::Posted;
 using test::ReadFile;
+using Postings = std::vector<Posted>;
 
-class ScanPassTest : public test::ScanPassFixture {};
+struct Volume {
+  std::string name;
+  std::string content;
+  bool present = true;
+};
 
-TEST_F(ScanPassTest, PostsTheDesignedSequenceForTwoRowsOneExcluded) {
-  // Row 0 is excluded: its set must not even be opened.
+// Whole passes over folders in a sandbox, with a recording completion unless UseCompanion().
+class ScanPass : public ::testing::Test, public CompletionActions {
+ protected:
+  struct Completed {
+    WatchEntry entry;
+    ArchiveSet set;
+  };
+  void Perform(const WatchEntry& entry, const ArchiveSet& set) override {
+    completed.push_back({entry, set});
+  }
+
+  // Writes `dir`/`sfv_name` listing `volumes` with their true CRCs, and the present volumes.
+  void WriteSet(const std::string& dir, const std::string& sfv_name,
+                const std::vector<Volume>& volumes) {
+    std::string sfv = "; generated\r\n";
+    for (const Volume& volume : volumes) {
+      sfv += volume.name + " " + test::CrcText(volume.content) + "\r\n";
+      if (volume.present) {
+        temp.WriteFile(dir + "/" + volume.name, volume.content);
+      }
+    }
+    temp.WriteFile(dir + "/" + sfv_name, sfv);
+  }
+  void AddRow(std::string source, std::string destination = "/out", std::int32_t include = 1) {
+    list.Append(WatchEntry{std::move(source), std::move(destination), include});
+  }
+  // The real completion, with its command lines recorded in `lines`.
+  void UseCompanion(std::string executable_directory = "/opt/qs/") {
+    companion.emplace(settings, fs, sink, std::move(executable_directory),
+                      [this](std::string_view line) {
+                        lines.emplace_back(line);
+                        return kErrorSuccess;
+                      });
+  }
+  unsigned RunPass() {
+    sink.posted.clear();
+    sink.texts.clear();
+    stop.Reset();
+    done.Reset();
+    CompletionActions* completion = companion ? static_cast<CompletionActions*>(&*companion) : this;
+    ScanPassContext context{&list, &sink, &settings, &fs, completion, &stop, &done, &pause};
+    const unsigned result = ScanThreadProc(context);
+    EXPECT_TRUE(done.IsSet());
+    return result;
+  }
+  bool WasPosted(std::uint32_t id) const {
+    return std::any_of(sink.posted.begin(), sink.posted.end(),
+                       [id](const Posted& posted) { return posted.id == id; });
+  }
+  std::string StateFile(const std::string& dir) const {
+    return temp.Path(dir + "/" + kStateFileName);
+  }
+  std::string Marker(const std::string& dir) const {
+    return temp.Path(dir + "/" + kVerifiedMarkerName);
+  }
+
+  std::vector<std::string> CompletedSfvs() const {
+    std::vector<std::string> sfvs;
+    for (const auto& done_set : completed) {
+      sfvs.push_back(done_set.set.sfv_path);
+    }
+    return sfvs;
+  }
+  // Runs `action` the first time `posted` is posted.
+  void OnPosted(Posted posted, std::function<void()> action) {
+    sink.on_post = [posted, action, fired = false](const Posted& p) mutable {
+      if (!fired && p == posted) {
+        fired = true;
+        action();
+      }
+    };
+  }
+
+  test::TempDir temp;
+  WatchList list;
+  MemorySettingsStore settings;
+  test::TestFileSystem fs;
+  test::RecordingSink sink;
+  std::vector<Completed> completed;
+  std::vector<std::string> lines;
+  std::optional<CompanionCompletion> companion;
+  ManualResetEvent stop;
+  ManualResetEvent done;
+  PauseGate pause;
+};
+
+TEST_F(ScanPass, PostsTheDesignedSequenceForTwoRowsOneExcluded) {
   WriteSet("excluded", "x.sfv", {{"x.rar", "x"}});
   AddRow(temp.Path("excluded"), "/out", 0);
   // Row 1: three folders (in, in/A, in/B); A's set lacks a volume, B's is complete.
   WriteSet("in/A", "a.sfv", {{"a.rar", "aaaa"}, {"a.r00", "bbbb", false}});
   WriteSet("in/B", "b.sfv", {{"b.rar", "cccc"}});
   AddRow(temp.Path("in"), "/out");
-  std::vector<std::string> lines;
-  CompanionCompletion companion(settings, fs, sink, "/opt/qs/", [&](std::string_view line) {
-    lines.emplace_back(line);
-    return kErrorSuccess;
-  });
-  completion = &companion;
-
+  UseCompanion();
   EXPECT_EQ(RunPass(), 1u);
-
-  const std::vector<Posted> expected = {
-      // Search phase over three folders: 100 - 2*100/3, 100 - 1*100/3, 100.
-      {kRow, 1, 34},
-      {kRow, 1, 67},
-      {kRow, 1, 100},
-      // Set 0 of 2 shows 1, not 0; two state lines, then the end of the bar.
-      {kRow, 1, 1},
-      {kFile, 0, 0},
-      {kFile, 0, 50},
-      {kFile, 0, 100},
-      // Set 1 of 2: 50 percent; one line; complete.
-      {kRow, 1, 50},
-      {kFile, 0, 0},
-      {kFile, 0, 100},
-      {kSet, 0, 0},
-      {kRow, 1, 100},
-      {kFinished, 0, 0},
-  };
-  EXPECT_EQ(sink.posted(), expected);
-
-  ASSERT_EQ(sink.texts().size(), 1u);
-  EXPECT_EQ(sink.texts()[0]->sfv_text, temp.Path("in/B/b.sfv"));
-  EXPECT_EQ(sink.texts()[0]->volume_text, temp.Path("in/B/b.rar"));
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], "/opt/qs/mirrowen /ADDRAR:\"" + temp.Path("in/B/b.rar") +
-                          "\" /DESTINATION:\"/out//B/\" /TOTRAY");
-
+  EXPECT_EQ(sink.posted, (Postings{// Search over three folders: 100 - 2*100/3, 100 - 100/3, 100.
+                                   {kRow, 1, 34},
+                                   {kRow, 1, 67},
+                                   {kRow, 1, 100},
+                                   // Set 0 of 2 shows 1, not 0; two state lines, then 100.
+                                   {kRow, 1, 1},
+                                   {kFile, 0, 0},
+                                   {kFile, 0, 50},
+                                   {kFile, 0, 100},
+                                   // Set 1 of 2: 50 percent; one line; complete.
+                                   {kRow, 1, 50},
+                                   {kFile, 0, 0},
+                                   {kFile, 0, 100},
+                                   {kSet, 0, 0},
+                                   {kRow, 1, 100},
+                                   {kFinished, 0, 0}}));
+  ASSERT_EQ(sink.texts.size(), 1u);
+  EXPECT_EQ(sink.texts[0]->sfv_text, temp.Path("in/B/b.sfv"));
+  EXPECT_EQ(sink.texts[0]->volume_text, temp.Path("in/B/b.rar"));
+  EXPECT_EQ(lines,
+            std::vector<std::string>{"/opt/qs/mirrowen /ADDRAR:\"" + temp.Path("in/B/b.rar") +
+                                     "\" /DESTINATION:\"/out//B/\" /TOTRAY"});
   EXPECT_EQ(ReadFile(StateFile("in/A")), "a.rar 1\r\na.r00 0\r\n");
   EXPECT_FALSE(test::Exists(StateFile("in/B")));
   EXPECT_TRUE(test::Exists(Marker("in/B")));
-  EXPECT_EQ(fs.CountRead(temp.Path("excluded/x.sfv")), 0u);
-  EXPECT_FALSE(test::Exists(StateFile("excluded")));
+  EXPECT_EQ(fs.read[temp.Path("excluded/x.sfv")], 0);
 }
 
-TEST_F(ScanPassTest, WorkedExampleCompletesInThePassTheLastVolumeArrives) {
+TEST_F(ScanPass, WorkedExampleCompletesInThePassTheLastVolumeArrives) {
   WriteSet("in/D", "x.sfv", {{"x.rar", "first volume"}, {"x.r00", "second volume", false}});
   AddRow(temp.Path("in"), temp.Path("out"));
-  std::vector<std::string> lines;
-  CompanionCompletion companion(settings, fs, sink, "/opt/qs/", [&](std::string_view line) {
-    lines.emplace_back(line);
-    return kErrorSuccess;
-  });
-  completion = &companion;
-
+  UseCompanion();
   ASSERT_EQ(RunPass(), 1u);
   EXPECT_EQ(ReadFile(StateFile("in/D")), "x.rar 1\r\nx.r00 0\r\n");
   EXPECT_TRUE(lines.empty());
   EXPECT_FALSE(WasPosted(kSet));
-
   temp.WriteFile("in/D/x.r00", "second volume");
   fs.verified.clear();
   ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(fs.CountVerified(temp.Path("in/D/x.rar")), 0u);  // verified once, never read again
-  EXPECT_EQ(fs.CountVerified(temp.Path("in/D/x.r00")), 1u);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], "/opt/qs/mirrowen /ADDRAR:\"" + temp.Path("in/D/x.rar") +
-                          "\" /DESTINATION:\"" + temp.Path("out") + "//D/\" /TOTRAY");
+  EXPECT_EQ(fs.verified, (std::map<std::string, int>{{temp.Path("in/D/x.r00"), 1}}));
+  EXPECT_EQ(lines,
+            std::vector<std::string>{"/opt/qs/mirrowen /ADDRAR:\"" + temp.Path("in/D/x.rar") +
+                                     "\" /DESTINATION:\"" + temp.Path("out") + "//D/\" /TOTRAY"});
   EXPECT_FALSE(test::Exists(StateFile("in/D")));
   EXPECT_TRUE(test::Exists(Marker("in/D")));
-
   fs.read.clear();
   fs.verified.clear();
-  ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(fs.CountRead(temp.Path("in/D/x.sfv")), 0u);
-  EXPECT_TRUE(fs.verified.empty());
+  ASSERT_EQ(RunPass(), 1u);  // the marker keeps the SFV file closed from now on
+  EXPECT_EQ(fs.read[temp.Path("in/D/x.sfv")], 0);
+  EXPECT_EQ(fs.verified.size(), 0u);
   EXPECT_EQ(lines.size(), 1u);
 }
 
-TEST_F(ScanPassTest, AStopBetweenLinesLeavesTheStateFileAsItWas) {
-  WriteSet("in/D", "x.sfv", {{"x.rar", "one"}, {"x.r00", "two"}});
-  const std::string before = "x.rar 1\r\nx.r00 0\r\n";
-  temp.WriteFile(std::string("in/D/") + kStateFileName, before);
-  AddRow(temp.Path("in"));
-  sink.on_post = [&](const Posted& posted) {
-    if (posted == Posted{kFile, 0, 50}) {
-      stop.Set();
-    }
-  };
-
-  EXPECT_EQ(RunPass(), 0u);
-  EXPECT_EQ(sink.posted().back(), (Posted{kFile, 0, 50}));
-  EXPECT_FALSE(WasPosted(kFinished));
-  EXPECT_EQ(ReadFile(StateFile("in/D")), before);
-  EXPECT_TRUE(fs.verified.empty());
-  EXPECT_TRUE(recorder.performed.empty());
-}
-
-TEST_F(ScanPassTest, AStopInsideAChecksumNeverRecordsTheVolume) {
-  // x.rar verifies in memory before the stop; none of it may reach the disk.
+// A stop between two lines of the state file, or inside a checksum (after x.rar verified in
+// memory), ends the pass at once and leaves the state file as it was.
+TEST_F(ScanPass, AStopMidSetLeavesTheStateFileUnchanged) {
   WriteSet("in/D", "x.sfv", {{"x.rar", "one"}, {"x.r00", std::string(400 * 1024, 'v')}});
-  const std::string before = "x.rar 0\r\nx.r00 0\r\n";
-  temp.WriteFile(std::string("in/D/") + kStateFileName, before);
   AddRow(temp.Path("in"));
-  fs.on_verify = [&](const std::string& path) {
-    if (path == temp.Path("in/D/x.r00")) {
-      stop.Set();
+  for (const bool inside_checksum : {false, true}) {
+    const std::string before =
+        inside_checksum ? "x.rar 0\r\nx.r00 0\r\n" : "x.rar 1\r\nx.r00 0\r\n";
+    temp.WriteFile(std::string("in/D/") + kStateFileName, before);
+    fs.ResetCounts();
+    sink.on_post = nullptr;
+    fs.before_verify = nullptr;
+    if (inside_checksum) {
+      fs.before_verify = [&](const std::string& path) {
+        if (path.ends_with("x.r00")) {
+          stop.Set();
+        }
+      };
+    } else {
+      OnPosted({kFile, 0, 50}, [&] { stop.Set(); });
     }
-  };
-
-  EXPECT_EQ(RunPass(), 0u);
-  EXPECT_EQ(sink.posted().back(), (Posted{kFile, 0, 50}));
-  EXPECT_EQ(ReadFile(StateFile("in/D")), before);
-  EXPECT_TRUE(recorder.performed.empty());
-  EXPECT_EQ(fs.written.size(), 0u);
-}
-
-TEST_F(ScanPassTest, AStopDuringTheWalkPostsNothing) {
-  WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
-  AddRow(temp.Path("in"));
-  stop.Set();
-  ScanPassContext context{&list, &sink, &settings, &fs, completion, &stop, &done, nullptr};
+    EXPECT_EQ(RunPass(), 0u);
+    EXPECT_EQ(sink.posted.back(), (Posted{kFile, 0, 50}));
+    EXPECT_EQ(ReadFile(StateFile("in/D")), before);
+    EXPECT_EQ(fs.writes, 0);
+    EXPECT_EQ(fs.verified.size(), inside_checksum ? 2u : 0u);
+    EXPECT_TRUE(completed.empty());
+  }
+  stop.Set();  // before the walk: nothing is posted
+  ScanPassContext context{&list, &sink, &settings, &fs, this, &stop, &done, nullptr};
+  sink.posted.clear();
   EXPECT_EQ(ScanThreadProc(context), 0u);
-  EXPECT_TRUE(done.IsSet());
-  EXPECT_TRUE(sink.posted().empty());
+  EXPECT_TRUE(sink.posted.empty());
 }
 
-TEST_F(ScanPassTest, AnSfvFileDeletedAfterItWasFoundEndsThePassEarly) {
+TEST_F(ScanPass, AnSfvFileDeletedAfterItWasListedEndsThePassAndTheNextOneProceeds) {
   WriteSet("in/A", "a.sfv", {{"a.rar", "one"}});
   WriteSet("in/B", "b.sfv", {{"b.rar", "two"}});
   AddRow(temp.Path("in"));
-  sink.on_post = [&](const Posted& posted) {
-    if (posted == Posted{kRow, 0, 1}) {
-      std::remove(temp.Path("in/A/a.sfv").c_str());
-    }
-  };
-
+  OnPosted({kRow, 0, 1}, [&] { std::remove(temp.Path("in/A/a.sfv").c_str()); });
   EXPECT_EQ(RunPass(), 0u);
-  EXPECT_EQ(sink.posted().back(), (Posted{kRow, 0, 1}));
-  EXPECT_FALSE(WasPosted(kFinished));
+  EXPECT_EQ(sink.posted.back(), (Posted{kRow, 0, 1}));
   EXPECT_FALSE(test::Exists(StateFile("in/B")));  // never reached
-  EXPECT_TRUE(recorder.performed.empty());
-
+  EXPECT_TRUE(completed.empty());
   sink.on_post = nullptr;
   EXPECT_EQ(RunPass(), 1u);
-  EXPECT_TRUE(WasPosted(kFinished));
-  ASSERT_EQ(recorder.performed.size(), 1u);
-  EXPECT_EQ(recorder.performed[0].set.sfv_path, temp.Path("in/B/b.sfv"));
+  EXPECT_EQ(CompletedSfvs(), std::vector<std::string>{temp.Path("in/B/b.sfv")});
 }
 
-TEST_F(ScanPassTest, AStateFileThatCannotBeCreatedEndsThePassEarly) {
+// A state file that cannot be written or read back ends the pass early: before the first line
+// when it is new, after the completion when its rewrite fails.
+TEST_F(ScanPass, AStateFileThatCannotBeWrittenOrReadBackEndsThePassEarly) {
   WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
   AddRow(temp.Path("in"));
   fs.fail_writes = true;
   EXPECT_EQ(RunPass(), 0u);
-  EXPECT_FALSE(WasPosted(kFinished));
-  EXPECT_FALSE(WasPosted(kFile));  // ended before the first line
-  EXPECT_TRUE(recorder.performed.empty());
-}
-
-TEST_F(ScanPassTest, AFreshStateFileThatCannotBeReopenedEndsThePassEarly) {
-  WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
-  AddRow(temp.Path("in"));
-  fs.fail_read = [&](const std::string& path) {
+  EXPECT_FALSE(WasPosted(kFile));
+  fs.fail_writes = false;
+  fs.fail_open = [&](const std::string& path) {
     return path == StateFile("in/D") ? kErrorAccessDenied : kErrorSuccess;
   };
   EXPECT_EQ(RunPass(), 0u);
-  EXPECT_EQ(fs.written.size(), 1u);
+  EXPECT_EQ(fs.writes, 2);
   EXPECT_FALSE(WasPosted(kFile));
-  EXPECT_FALSE(WasPosted(kFinished));
-}
-
-TEST_F(ScanPassTest, ARewriteThatFailsEndsThePassAfterTheCompletion) {
-  WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
+  EXPECT_TRUE(completed.empty());
+  fs.fail_open = nullptr;
   temp.WriteFile(std::string("in/D/") + kStateFileName, "x.rar 0\r\n");
-  AddRow(temp.Path("in"));
   fs.fail_writes = true;
   EXPECT_EQ(RunPass(), 0u);
-  EXPECT_EQ(recorder.performed.size(), 1u);
-  EXPECT_EQ(sink.posted().back(), (Posted{kFile, 0, 100}));
-  EXPECT_FALSE(WasPosted(kFinished));
+  EXPECT_EQ(completed.size(), 1u);
+  EXPECT_EQ(sink.posted.back(), (Posted{kFile, 0, 100}));
 }
 
-// Holds `path` open for writing in a child process until Release().
-class WriterChild {
- public:
-  explicit WriterChild(const std::string& path) {
-    int ready[2];
-    int release[2];
-    if (pipe2(ready, O_CLOEXEC) != 0 || pipe2(release, O_CLOEXEC) != 0) {
-      return;
-    }
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(ready[0]);
-      close(release[1]);
-      const int fd = open(path.c_str(), O_WRONLY);
-      char answer = fd >= 0 ? 'y' : 'n';
-      (void)!write(ready[1], &answer, 1);
-      (void)!read(release[0], &answer, 1);  // returns when the parent closes its end
-      _exit(0);
-    }
-    close(ready[1]);
-    close(release[0]);
-    char answer = 'n';
-    opened_ = read(ready[0], &answer, 1) == 1 && answer == 'y';
-    close(ready[0]);
-    release_fd_ = release[1];
-  }
-  ~WriterChild() { Release(); }
-  bool opened() const { return opened_; }
-  void Release() {
-    if (release_fd_ >= 0) {
-      close(release_fd_);
-      release_fd_ = -1;
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-
- private:
-  pid_t pid_ = -1;
-  int release_fd_ = -1;
-  bool opened_ = false;
-};
-
-TEST_F(ScanPassTest, AVolumeStillOpenForWritingStaysUnverifiedUntilClosed) {
-  IgnoreLeaseSignals();
+// A volume still being downloaded is open for writing in another process: it stays unverified
+// until the writer closes it.
+TEST_F(ScanPass, AVolumeStillOpenForWritingVerifiesOnceClosed) {
   WriteSet("in/D", "x.sfv", {{"x.rar", "complete already"}});
   AddRow(temp.Path("in"));
-  WriterChild writer(temp.Path("in/D/x.rar"));
-  ASSERT_TRUE(writer.opened());
-
+  int release[2];
+  ASSERT_EQ(::pipe(release), 0);
+  const int writer = ::open(temp.Path("in/D/x.rar").c_str(), O_WRONLY);
+  const pid_t child = ::fork();
+  if (child == 0) {  // inherits the writer and holds it until the pipe closes
+    ::close(release[1]);
+    char ignored;
+    while (::read(release[0], &ignored, 1) > 0) {
+    }
+    ::_exit(0);
+  }
+  ::close(writer);
+  ::close(release[0]);
   ASSERT_EQ(RunPass(), 1u);
   EXPECT_EQ(ReadFile(StateFile("in/D")), "x.rar 0\r\n");
-  EXPECT_TRUE(recorder.performed.empty());
-
-  writer.Release();
+  EXPECT_TRUE(completed.empty());
+  ::close(release[1]);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
   ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(recorder.performed.size(), 1u);
+  EXPECT_EQ(completed.size(), 1u);
+}
+
+TEST_F(ScanPass, OnlyIncludeOneIsScannedAndAMissingSourcePostsOneHundredTwice) {
+  EXPECT_EQ(RunPass(), 1u);
+  EXPECT_EQ(sink.posted, (Postings{{kFinished, 0, 0}}));
+  for (const std::int32_t include : {0, 2, -1, 1}) {
+    AddRow(temp.Path("nowhere"), "/out", include);
+  }
+  EXPECT_EQ(RunPass(), 1u);
+  EXPECT_EQ(sink.posted, (Postings{{kRow, 3, 100}, {kRow, 3, 100}, {kFinished, 0, 0}}));
+}
+
+TEST_F(ScanPass, WalksBreadthFirstInListingOrderAndNeverEntersALinkedFolder) {
+  for (const char* dir : {"in/b/deep", "in/a", "in/c"}) {
+    WriteSet(dir, "s.sfv", {{"v.rar", dir}});
+  }
+  WriteSet("elsewhere", "o.sfv", {{"o.rar", "two"}});
+  ASSERT_EQ(::symlink(temp.Path("in").c_str(), temp.Path("in/b/loop").c_str()), 0);
+  ASSERT_EQ(::symlink(temp.Path("elsewhere").c_str(), temp.Path("in/away").c_str()), 0);
+  AddRow(temp.Path("in") + "/");  // stored with its separator: paths still join with one
+  EXPECT_EQ(RunPass(), 1u);
+  // in, in/a, in/b, in/c, then in/b/deep one level further down.
+  EXPECT_EQ(CompletedSfvs(),
+            (std::vector<std::string>{temp.Path("in/a/s.sfv"), temp.Path("in/c/s.sfv"),
+                                      temp.Path("in/b/deep/s.sfv")}));
+  EXPECT_EQ(sink.posted[4], (Posted{kRow, 0, 100}));  // five folders searched
+  // A linked source folder itself is scanned.
+  ASSERT_EQ(::symlink(temp.Path("elsewhere").c_str(), temp.Path("link").c_str()), 0);
+  list.Replace({WatchEntry{temp.Path("link"), "/out", 1}});
+  completed.clear();
+  EXPECT_EQ(RunPass(), 1u);
+  EXPECT_EQ(CompletedSfvs(), std::vector<std::string>{temp.Path("link/o.sfv")});
+}
+
+TEST_F(ScanPass, AnSfvFileIsOneWhoseNameEndsInSfvInAnyCase) {
+  const std::pair<const char*, bool> names[] = {
+      {"a.sfv", true},   {"b.Sfv", true},      {"c.SFV", true}, {".sfv", true},
+      {"d.y.sfv", true}, {"e.sfv.bak", false}, {"fsfv", false}, {"g.sfvx", false}};
+  for (const auto& [name, is_sfv] : names) {
+    WriteSet(std::string("in/") + name + "_", name, {{"v.rar", "one"}});
+  }
+  AddRow(temp.Path("in"));
+  EXPECT_EQ(RunPass(), 1u);
+  for (const auto& [name, is_sfv] : names) {
+    EXPECT_EQ(fs.read[temp.Path(std::string("in/") + name + "_/" + name)], is_sfv ? 1 : 0) << name;
+  }
+  EXPECT_EQ(completed.size(), 5u);
+}
+
+// The marker keeps the SFV file of its own folder unopened while CreateNoCheckFile is 1.
+TEST_F(ScanPass, TheVerifiedMarkerSkipsTheSfvOfItsFolderOnly) {
+  WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
+  WriteSet("in/D/sub", "y.sfv", {{"y.rar", "two"}});
+  temp.WriteFile(std::string("in/D/") + kVerifiedMarkerName, "");
+  AddRow(temp.Path("in"));
+  for (const std::int32_t setting : {1, 0, 2}) {
+    WriteInt(settings, Setting::CreateNoCheckFile, setting);
+    fs.ResetCounts();
+    EXPECT_EQ(RunPass(), 1u);
+    EXPECT_EQ(fs.read[temp.Path("in/D/x.sfv")], setting == 1 ? 0 : 1) << setting;
+    EXPECT_EQ(fs.read[temp.Path("in/D/sub/y.sfv")], 1) << setting;
+  }
+}
+
+TEST_F(ScanPass, FollowsTheWatchListAsItChangesDuringThePass) {
+  AddRow(temp.Path("first"));
+  OnPosted({kRow, 0, 100}, [&] { AddRow(temp.Path("second")); });
+  EXPECT_EQ(RunPass(), 1u);
+  EXPECT_EQ(
+      sink.posted,
+      (Postings{
+          {kRow, 0, 100}, {kRow, 0, 100}, {kRow, 1, 100}, {kRow, 1, 100}, {kFinished, 0, 0}}));
+  OnPosted({kRow, 0, 100}, [&] { list.RemoveAt(1); });
+  EXPECT_EQ(RunPass(), 1u);
+  EXPECT_EQ(sink.posted, (Postings{{kRow, 0, 100}, {kRow, 0, 100}, {kFinished, 0, 0}}));
+  // The completion sees the destination as it is at that moment, the source as the row began.
+  WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
+  list.Replace({WatchEntry{temp.Path("in"), "/old", 1}});
+  OnPosted({kFile, 0, 0}, [&] { list.Replace({WatchEntry{"/changed", "/new", 1}}); });
+  EXPECT_EQ(RunPass(), 1u);
+  ASSERT_EQ(completed.size(), 1u);
+  EXPECT_EQ(completed[0].entry.destination, "/new");
+  EXPECT_EQ(completed[0].entry.source, temp.Path("in"));
+}
+
+// Each row: the SFV text, the volumes on disk, whether the set completes, the state file after.
+TEST_F(ScanPass, DecidesEachSetsCompletenessAndRecordsItsStatuses) {
+  WriteInt(settings, Setting::DeleteQuarrystream, 0);  // keep the state file to look at
+  const std::string a = test::CrcText("aaa");
+  const std::string b = test::CrcText("bbb");
+  using Files = std::vector<std::pair<std::string, std::string>>;
+  const std::tuple<std::string, Files, bool, std::string> cases[] = {
+      {"; nothing\r\n;x.rar 00000000\r\n", {}, true, ""},
+      {"a.rar " + a + "\r\n\r\nb.rar " + b + "\r\n",
+       {{"a.rar", "aaa"}, {"b.rar", "bbb"}},
+       false,
+       "a.rar 1\r\n 0\r\nb.rar 1\r\n"},
+      {"x.rar " + b + "\r\n", {{"x.rar", "aaa"}}, false, "x.rar 0\r\n"},
+      {"x.rar\t" + a + "\n", {{"x.rar", "aaa"}}, false, " 0\r\n"},
+      {"  my x.rar " + a + "  \t\r\n", {{"  my x.rar", "aaa"}}, true, "  my x.rar 1\r\n"},
+      {"e.001 00000000\n", {{"e.001", ""}}, true, "e.001 1\r\n"},
+      {"x.rar " + a + "\nx.r00 " + b + "\n", {{"x.r00", "bbb"}}, false, "x.rar 0\r\nx.r00 1\r\n"}};
+  int row = 0;
+  for (const auto& [sfv, files, complete, state_after] : cases) {
+    SCOPED_TRACE(sfv);
+    const std::string dir = "in" + std::to_string(row++);
+    temp.WriteFile(dir + "/x.sfv", sfv);
+    for (const auto& [name, content] : files) {
+      temp.WriteFile(dir + "/" + name, content);
+    }
+    list.Replace({WatchEntry{temp.Path(dir), "/out", 1}});
+    completed.clear();
+    ASSERT_EQ(RunPass(), 1u);
+    EXPECT_EQ(completed.size(), complete ? 1u : 0u);
+    EXPECT_EQ(ReadFile(StateFile(dir)), state_after);
+  }
+}
+
+// A state file that no longer fits its SFV file: an unpaired line keeps the set incomplete for
+// one pass (and ends the reading of the state file), a missing line counts as not verified.
+TEST_F(ScanPass, AStateFileOfAnotherLengthIsRebuiltFromTheSfvFile) {
+  WriteSet("in/D", "x.sfv", {{"a.rar", "aaa"}, {"b.rar", "bbb"}});
+  AddRow(temp.Path("in"));
+  const std::pair<std::string, std::string> cases[] = {
+      {"a.rar 1\r\nb.rar 1\r\nold.rar 1\r\nold.rar 1\r\n", "a.rar 1\r\nb.rar 1\r\n"},
+      {"a.rar 1\r\n", "a.rar 1\r\nb.rar 0\r\n"}};
+  for (const auto& [before, after] : cases) {
+    temp.WriteFile(std::string("in/D/") + kStateFileName, before);
+    fs.ResetCounts();
+    completed.clear();
+    ASSERT_EQ(RunPass(), 1u);
+    EXPECT_TRUE(completed.empty());
+    EXPECT_EQ(ReadFile(StateFile("in/D")), after);
+    EXPECT_EQ(fs.verified.count(temp.Path("in/D/a.rar")), 0u);
+    ASSERT_EQ(RunPass(), 1u);
+    EXPECT_EQ(completed.size(), 1u);
+  }
+  // Without any entry, a stale line still shows the end of the file bar, and nothing completes.
+  temp.WriteFile("in/D/x.sfv", "; no entries\r\n");
+  temp.WriteFile(std::string("in/D/") + kStateFileName, "stale 1\r\nstale 0\r\n");
+  completed.clear();
+  ASSERT_EQ(RunPass(), 1u);
+  Postings file_progress;
+  std::copy_if(sink.posted.begin(), sink.posted.end(), std::back_inserter(file_progress),
+               [](const Posted& posted) { return posted.id == kFile; });
+  EXPECT_EQ(file_progress, (Postings{{kFile, 0, 100}, {kFile, 0, 100}}));
+  EXPECT_TRUE(completed.empty());
 }
 
 }  // namespace

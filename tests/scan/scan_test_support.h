@@ -1,11 +1,15 @@
-// Helpers for the scan tests: a message recorder, a file system that delegates to the real one
-// while sorting listings (so the walk order is fixed) and recording what was opened, and a
-// completion recorder.
+// What the scan tests share: a reference CRC, a message recorder and one file system for every
+// scan test.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -13,10 +17,23 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "scan/completion_actions.h"
+#include "platform/manual_reset_event.h"
+#include "scan/pause_gate.h"
 #include "scan/scan_messages.h"
+#include "scan/scan_pass.h"
+#include "tests/support/temp_dir.h"
 
 namespace qs::test {
+
+// Bit by bit, without any table: an independent reference for expected CRCs.
+std::uint32_t ReferenceCrc(std::string_view data);
+// ReferenceCrc as an SFV file states it: eight upper-case hex digits.
+std::string CrcText(std::string_view data);
+
+inline constexpr std::uint32_t kRow = WM_SCAN_ROWPROGRESS;
+inline constexpr std::uint32_t kFile = WM_SCAN_FILEPROGRESS;
+inline constexpr std::uint32_t kSet = WM_SCAN_SETCOMPLETE;
+inline constexpr std::uint32_t kFinished = WM_SCAN_FINISHED;
 
 // A posted message without its texts, comparable in expectations.
 struct Posted {
@@ -33,63 +50,78 @@ struct Posted {
 class RecordingSink final : public ScanMessageSink {
  public:
   void Post(ScanMessage message) override {
-    const Posted posted{message.id, message.wparam, message.lparam};
-    posted_.push_back(posted);
+    posted.push_back({message.id, message.wparam, message.lparam});
     if (message.texts) {
-      texts_.push_back(std::move(message.texts));
+      texts.push_back(std::move(message.texts));
     }
     if (on_post) {
-      on_post(posted);
+      on_post(posted.back());
     }
   }
-  const std::vector<Posted>& posted() const { return posted_; }
-  std::vector<std::unique_ptr<SetCompleteTexts>>& texts() { return texts_; }
-  void Clear() {
-    posted_.clear();
-    texts_.clear();
-  }
-
-  // Called after each message is recorded (on the posting thread).
-  std::function<void(const Posted&)> on_post;
-
- private:
-  std::vector<Posted> posted_;
-  std::vector<std::unique_ptr<SetCompleteTexts>> texts_;
+  std::vector<Posted> posted;
+  std::vector<std::unique_ptr<SetCompleteTexts>> texts;
+  std::function<void(const Posted&)> on_post;  // after each post, on the posting thread
 };
 
-class ObservedFileSystem final : public FileSystem {
+class TestFileSystem;
+
+// A file served from memory: `text`, at most `chunk` bytes a read, and a read error once
+// `fail_after` bytes were read (when not negative).
+struct FakeContent {
+  std::string text;
+  std::size_t chunk = 4096;
+  long fail_after = -1;
+};
+
+// Reports each block read to `owner`, when there is one, which may hold the reader there.
+class FakeFile final : public ReadableFile {
+ public:
+  explicit FakeFile(FakeContent content, TestFileSystem* owner = nullptr, std::string path = {})
+      : c_(std::move(content)), owner_(owner), path_(std::move(path)) {}
+  long Read(void* buffer, std::size_t size) override;
+
+ private:
+  FakeContent c_;
+  TestFileSystem* owner_;
+  std::string path_;
+  std::size_t offset_ = 0;
+};
+
+// A point where the worker stops until the test lets it go. Armed, the first worker to pass
+// signals WaitEntered() and waits until released: at once (Release) or when a given event is
+// set (ReleaseWhen, typically the worker's own stop event, so that a stop lets it go).
+class Hold {
+ public:
+  Hold() { always_.Set(); }
+  void Arm();
+  void Release() { ReleaseWhen(always_); }
+  void ReleaseWhen(const ManualResetEvent& event);
+  void WaitEntered() const { entered_.Wait(); }
+  void Pass();  // worker side: returns at once unless armed
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool armed_ = false;
+  const ManualResetEvent* until_ = nullptr;
+  ManualResetEvent entered_;
+  ManualResetEvent always_;
+};
+
+// The real file system with listings sorted by name (so the walk order is fixed), files served
+// from memory, injected failures, counts per path, and holds at a listing or a read block.
+// Hooks and switches are set while no worker runs; everything else is safe from any thread.
+class TestFileSystem final : public FileSystem {
  public:
   SystemError OpenForVerify(const std::string& path, std::unique_ptr<ReadableFile>& file) override {
-    verified.push_back(path);
-    if (on_verify) {
-      on_verify(path);
-    }
-    SystemError result = real_.OpenForVerify(path, file);
-    if (result == kErrorSuccess && wrap_verified) {
-      file = wrap_verified(path, std::move(file));
-    }
-    return result;
+    return Open(path, true, file);
   }
   SystemError OpenForReading(const std::string& path,
                              std::unique_ptr<ReadableFile>& file) override {
-    read.push_back(path);
-    if (fail_read) {
-      if (const SystemError error = fail_read(path); error != kErrorSuccess) {
-        return error;
-      }
-    }
-    return real_.OpenForReading(path, file);
+    return Open(path, false, file);
   }
-  bool ListDirectory(const std::string& directory, std::vector<DirectoryEntry>& entries) override {
-    const bool listed = real_.ListDirectory(directory, entries);
-    std::sort(entries.begin(), entries.end(),
-              [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
-    return listed;
-  }
-  SystemError WriteFileAtomically(const std::string& path, std::string_view content) override {
-    written.push_back(path);
-    return fail_writes ? kErrorDiskFull : real_.WriteFileAtomically(path, content);
-  }
+  bool ListDirectory(const std::string& directory, std::vector<DirectoryEntry>& entries) override;
+  SystemError WriteFileAtomically(const std::string& path, std::string_view content) override;
   SystemError CreateEmptyFile(const std::string& path) override {
     return real_.CreateEmptyFile(path);
   }
@@ -98,49 +130,42 @@ class ObservedFileSystem final : public FileSystem {
   }
   SystemError DeleteFile(const std::string& path) override { return real_.DeleteFile(path); }
 
-  std::size_t CountVerified(const std::string& path) const {
-    return static_cast<std::size_t>(std::count(verified.begin(), verified.end(), path));
-  }
-  std::size_t CountRead(const std::string& path) const {
-    return static_cast<std::size_t>(std::count(read.begin(), read.end(), path));
-  }
+  // Both opens of `path` answer this content instead of the disk's.
+  void Serve(const std::string& path, FakeContent content);
+  void HoldListing(const std::string& directory);
+  // Holds the read that returns block `block` (1-based) of `path`.
+  void HoldRead(const std::string& path, int block);
+  // Counts the read blocks served while `gate` is paused.
+  void WatchPause(const PauseGate* gate);
 
-  std::vector<std::string> verified;
-  std::vector<std::string> read;
-  std::vector<std::string> written;
+  void OnBlockRead(const std::string& path);
+
+  // Counts, to be read while no worker runs or while it is held: opens and read blocks by path.
+  std::map<std::string, int> verified, read, blocks;
+  int reads_while_paused = 0;
+  int writes = 0;
+  int listing_thread_nice = -100;  // of the thread that listed last
+  void ResetCounts() {
+    verified.clear();
+    read.clear();
+    blocks.clear();
+    writes = 0;
+  }
+  std::function<SystemError(const std::string&)> fail_open;  // nonzero: both opens fail so
+  std::function<void(const std::string&)> before_verify;
   bool fail_writes = false;
-  std::function<SystemError(const std::string&)> fail_read;  // nonzero: that open fails
-  std::function<void(const std::string&)> on_verify;
-  std::function<std::unique_ptr<ReadableFile>(const std::string&, std::unique_ptr<ReadableFile>)>
-      wrap_verified;
+  Hold listing_hold;
+  Hold read_hold;
 
  private:
+  SystemError Open(const std::string& path, bool verify, std::unique_ptr<ReadableFile>& file);
+
   FileSystem& real_ = RealFileSystem();
-};
-
-// Bit by bit, without any table: an independent reference for expected CRC texts.
-inline std::uint32_t ReferenceCrc(std::string_view data) {
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (unsigned char byte : data) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-  }
-  return ~crc;
-}
-
-struct RecordedCompletion {
-  WatchEntry entry;
-  ArchiveSet set;
-};
-
-class RecordingCompletion final : public CompletionActions {
- public:
-  void Perform(const WatchEntry& entry, const ArchiveSet& set) override {
-    performed.push_back({entry, set});
-  }
-  std::vector<RecordedCompletion> performed;
+  std::mutex mutex_;
+  std::map<std::string, FakeContent> served_;
+  std::string hold_listing_, hold_read_path_;
+  int hold_read_block_ = 0;
+  const PauseGate* watched_ = nullptr;
 };
 
 }  // namespace qs::test

@@ -1,0 +1,239 @@
+// What happens to a complete set: the companion program's command line, the file actions the
+// switches ask for, the texts posted to the front end, the post-execution command, and the two
+// programs started for real with the exact arguments each receives.
+#include "scan/companion_completion.h"
+
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "config/memory_settings_store.h"
+#include "config/settings_keys.h"
+#include "config/watch_list.h"
+#include "platform/command_line.h"
+#include "scan/post_execution.h"
+#include "tests/scan/scan_test_support.h"
+
+namespace qs {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+ArchiveSet Set(const std::string& set_directory, const std::string& first_volume,
+               const std::string& sfv_name = "x.sfv") {
+  return {set_directory + sfv_name, set_directory, {}, {}, {}, first_volume};
+}
+
+class Completion : public ::testing::Test {
+ protected:
+  std::string Dir() const { return temp.Path("in/D/"); }
+  // Completes the set of `sfv_relative` (x.rar, its state file beside it) with the switches
+  // RenameSFV, DeleteSFV, DeleteQuarrystream, CreateNoCheckFile and AddQuietToMirrowen.
+  void PerformOn(const std::string& sfv_relative, std::array<int, 5> switches) {
+    const Setting settings_in_order[] = {Setting::RenameSFV, Setting::DeleteSFV,
+                                         Setting::DeleteQuarrystream, Setting::CreateNoCheckFile,
+                                         Setting::AddQuietToMirrowen};
+    for (int i = 0; i < 5; ++i) {
+      WriteInt(settings, settings_in_order[i], switches[i]);
+    }
+    const std::string sfv = temp.WriteFile(sfv_relative, "x.rar 00000000\r\n");
+    temp.WriteFile(std::string("in/D/") + kStateFileName, "x.rar 1\r\n");
+    completion.Perform(
+        WatchEntry{temp.Path("in"), "/out", 1},
+        Set(sfv.substr(0, sfv.rfind('/') + 1), "x.rar", sfv.substr(sfv.rfind('/') + 1)));
+    ASSERT_EQ(sink.texts.size(), 1u);
+  }
+
+  test::TempDir temp;
+  MemorySettingsStore settings;
+  test::RecordingSink sink;
+  Strings lines;
+  std::size_t posted_at_start = 0;
+  CompanionCompletion completion{settings, RealFileSystem(), sink, "/opt/q s/",
+                                 [this](std::string_view line) {
+                                   lines.emplace_back(line);
+                                   posted_at_start = sink.posted.size();
+                                   return kErrorFileNotFound;  // a failed start changes nothing
+                                 }};
+};
+
+TEST_F(Completion, CompanionLineNamesTheFirstVolumeAndTheTargetDirectory) {
+  // source, set directory, destination, target directory
+  const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
+      {"/in", "/in/movie/", "/out", "/out//movie/"},
+      {"/in/", "/in/movie/", "/out", "/out/movie/"},
+      {"/in/", "/in/", "/out/", "/out/"},
+      {"/in", "/in/", "/out/", "/out//"}};
+  for (const int quiet : {0, 2, 1}) {
+    WriteInt(settings, Setting::AddQuietToMirrowen, quiet);
+    for (const auto& [source, set_directory, destination, target] : rows) {
+      EXPECT_EQ(
+          completion.CompanionCommandLine({source, destination, 1}, Set(set_directory, "x.rar")),
+          std::string("/opt/q s/mirrowen /ADDRAR:\"") + set_directory + "x.rar\" /DESTINATION:\"" +
+              target + "\"" + (quiet == 1 ? " /TOTRAY" : ""));
+      EXPECT_EQ(TargetDirectory(source, destination, set_directory), target);
+    }
+  }
+  EXPECT_EQ(completion.CompanionCommandLine({"/in", "/out", 1}, Set("/in/d/", "")),
+            "/opt/q s/mirrowen /ADDRAR:\"/in/d/\" /DESTINATION:\"/out//d/\" /TOTRAY");
+  // Quotes and backslashes in names stay inside their argument.
+  EXPECT_EQ(SplitCommandLine(completion.CompanionCommandLine(
+                {"/in", "/out\\", 1}, Set("/in/say \"hi\" $(x)/", "a\\\"b\\.rar"))),
+            (Strings{"/opt/q", "s/mirrowen", "/ADDRAR:/in/say \"hi\" $(x)/a\\\"b\\.rar",
+                     "/DESTINATION:/out\\//say \"hi\" $(x)/", "/TOTRAY"}));
+}
+
+TEST_F(Completion, RenameTurnsEveryLowerCaseSfvIntoOldsfvAndNeverOverwrites) {
+  EXPECT_EQ(OldSfvPath("/in/a.sfv.d/x.sfv"), "/in/a.oldsfv.d/x.oldsfv");
+  EXPECT_EQ(OldSfvPath("/in/x.Sfv.sfv"), "/in/x.Sfv.oldsfv");
+  // sfv, the file left, the SFV text posted
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"x.SFV", "x.SFV", "x.SFV"},  // unchanged name: the rename fails and the file stays
+      {"a.sfv.d/x.sfv", "a.sfv.d/x.sfv", "a.oldsfv.d/x.oldsfv"}};  // into a missing folder
+  for (const auto& [sfv, left, text] : cases) {
+    sink.texts.clear();
+    PerformOn("in/D/" + sfv, {1, 0, 0, 0, 1});
+    EXPECT_TRUE(test::Exists(Dir() + left));
+    EXPECT_EQ(sink.texts[0]->sfv_text, Dir() + text);
+  }
+  EXPECT_FALSE(test::Exists(Dir() + "a.oldsfv.d"));
+}
+
+// Every combination of the five switches; bit i of the index turns switch i on. Switches that
+// are off use 2 in odd combinations: only exactly 1 counts as on.
+TEST_F(Completion, EachSwitchDoesItsOwnActionOnly) {
+  for (int bits = 0; bits < 32; ++bits) {
+    SCOPED_TRACE(bits);
+    const auto on = [bits](int bit) { return (bits >> bit & 1) != 0; };
+    std::array<int, 5> switches;
+    for (int bit = 0; bit < 5; ++bit) {
+      switches[bit] = on(bit) ? 1 : bits % 2 == 1 ? 2 : 0;
+    }
+    std::filesystem::remove_all(Dir());
+    if (on(3)) {
+      temp.WriteFile(std::string("in/D/") + kVerifiedMarkerName, "stale marker");
+    }
+    sink.texts.clear();
+    sink.posted.clear();
+    lines.clear();
+    PerformOn("in/D/x.sfv", switches);
+    EXPECT_EQ(test::Exists(Dir() + "x.sfv"), !on(0) && !on(1));
+    EXPECT_EQ(test::Exists(Dir() + "x.oldsfv"), on(0));
+    EXPECT_EQ(test::Exists(Dir() + kStateFileName), !on(2));
+    EXPECT_EQ(test::Exists(Dir() + kVerifiedMarkerName), on(3));
+    EXPECT_EQ(test::ReadFile(Dir() + kVerifiedMarkerName), "");  // created empty or truncated
+    EXPECT_EQ(sink.texts[0]->sfv_text, on(1) ? "" : Dir() + (on(0) ? "x.oldsfv" : "x.sfv"));
+    EXPECT_EQ(sink.texts[0]->volume_text, Dir() + "x.rar");
+    EXPECT_EQ(lines, Strings{"/opt/q s/mirrowen /ADDRAR:\"" + Dir() +
+                             "x.rar\" /DESTINATION:\"/out//D/\"" + (on(4) ? " /TOTRAY" : "")});
+    EXPECT_EQ(posted_at_start, 1u) << "the texts are posted before the companion starts";
+  }
+}
+
+TEST(OnSetComplete, SplitsTheFieldFirstThenFillsThePlaceholders) {
+  // field, SFV text, volume text, the arguments started (none when empty)
+  const std::tuple<const char*, const char*, const char*, Strings> cases[] = {
+      {"unrar \"%1\" \"%2\" \"%3\"",
+       "/d/x.sfv",
+       "/d/x.rar",
+       {"unrar", "/d/", "/d/x.sfv", "/d/x.rar"}},
+      // After DeleteSFV the SFV text is empty, and so is its directory.
+      {"tool \"%1\" \"%2\" %3", "", "/d/x.rar", {"tool", "", "", "/d/x.rar"}},
+      {"tool %1%1 x%1", "/d/x.sfv", "/d/x.rar", {"tool", "/d//d/", "x/d/"}},
+      {"tool %3", "/d/x.sfv", "/d/", {"tool", "/d/"}},  // an empty first volume
+      {"", "/d/x.sfv", "/d/x.rar", {}},
+      {" \t ", "/d/x.sfv", "/d/x.rar", {}},
+      {"  tool %2 end", "/d/say \"hi\"/x.sfv", "/v", {"tool", "/d/say \"hi\"/x.sfv", "end"}},
+      {"tool %3", "/d/x.sfv", "/d/$(rm -rf x); `y` x.rar", {"tool", "/d/$(rm -rf x); `y` x.rar"}},
+      {"tool %1", "/my dir/x.sfv", "/v", {"tool", "/my dir/"}},
+      // Each replacement works on the result of the one before.
+      {"tool %1", "/p%3/x.sfv", "V", {"tool", "/pV/"}},
+      {"%1run.sh %2", "/d/x.sfv", "/v", {"/d/run.sh", "/d/x.sfv"}}};
+  for (const auto& [field, sfv_text, volume_text, expected] : cases) {
+    std::vector<Strings> starts;
+    const auto starter = [&starts](const Strings& arguments) {
+      starts.push_back(arguments);
+      return kErrorSuccess;
+    };
+    EXPECT_EQ(
+        OnSetComplete(std::make_unique<SetCompleteTexts>(SetCompleteTexts{sfv_text, volume_text}),
+                      field, starter),
+        expected)
+        << field;
+    EXPECT_EQ(starts, expected.empty() ? std::vector<Strings>{} : std::vector<Strings>{expected});
+    EXPECT_TRUE(OnSetComplete(nullptr, field, starter).empty());
+    EXPECT_EQ(starts.size(), expected.empty() ? 0u : 1u);
+  }
+}
+
+// The records the recorder appended to `path` (arguments ended by NUL, records by a newline),
+// once there are `count` of them: the programs run detached, so wait for them, bounded.
+std::vector<Strings> WaitForRecords(const std::string& directory, const std::string& path,
+                                    std::size_t count) {
+  const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  ::inotify_add_watch(watch, directory.c_str(), IN_CLOSE_WRITE);
+  std::vector<Strings> records;
+  for (int rounds = 0; rounds < 100 && records.size() < count; ++rounds) {
+    records.clear();
+    const std::string text = test::ReadFile(path);
+    for (std::size_t begin = 0, end; (end = text.find('\n', begin)) != std::string::npos;
+         begin = end + 1) {
+      records.emplace_back();
+      for (std::size_t arg = begin, nul; (nul = text.find('\0', arg)) < end; arg = nul + 1) {
+        records.back().push_back(text.substr(arg, nul - arg));
+      }
+    }
+    pollfd ready{watch, POLLIN, 0};
+    if (records.size() < count && ::poll(&ready, 1, 1000) > 0) {
+      char events[4096];
+      while (::read(watch, events, sizeof events) > 0) {
+      }
+    }
+  }
+  ::close(watch);
+  return records;
+}
+
+TEST(CompletionEndToEnd, TheCompanionAndThePostCommandReceiveExactArguments) {
+  test::TempDir temp;
+  const std::string bin = temp.MakeDir("my bin") + "/";
+  std::filesystem::copy_file(QS_ARGV_RECORDER, bin + "mirrowen");
+  const std::string record = temp.Path("record");
+  ASSERT_EQ(::setenv("QS_ARGV_RECORD", record.c_str(), 1), 0);
+  temp.WriteFile("in/movie/x.rar", "volume data");
+  temp.WriteFile("in/movie/x.sfv", "x.rar " + test::CrcText("volume data") + "\r\n");
+  WatchList list;
+  list.Append(WatchEntry{temp.Path("in"), temp.Path("out"), 1});
+  MemorySettingsStore settings;
+  test::RecordingSink sink;
+  CompanionCompletion companion(settings, RealFileSystem(), sink, bin);
+  ManualResetEvent stop;
+  ManualResetEvent done;
+  ScanPassContext context{&list, &sink, &settings, &RealFileSystem(), &companion, &stop, &done};
+  ASSERT_EQ(ScanThreadProc(context), 1u);
+  const std::string set = temp.Path("in/movie/");
+  EXPECT_EQ(WaitForRecords(temp.path(), record, 1),
+            (std::vector<Strings>{{"/ADDRAR:" + set + "x.rar",
+                                   "/DESTINATION:" + temp.Path("out") + "//movie/", "/TOTRAY"}}));
+  ASSERT_EQ(sink.texts.size(), 1u);
+  EXPECT_EQ(
+      OnSetComplete(std::move(sink.texts[0]), "\"" + bin + "mirrowen\" post \"%1\" \"%2\" \"%3\"")
+          .size(),
+      5u);
+  const auto records = WaitForRecords(temp.path(), record, 2);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1], (Strings{"post", set, set + "x.sfv", set + "x.rar"}));
+  ::unsetenv("QS_ARGV_RECORD");
+}
+
+}  // namespace
+}  // namespace qs
