@@ -23,6 +23,7 @@
 #include "widgets/cell_list_ctrl.h"
 #include "widgets/image_list.h"
 #include "widgets/list_images.h"
+#include "widgets/tray_icon.h"
 
 namespace qs {
 
@@ -86,6 +87,9 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
       *setup_.dialogs);
   connect(controls_.list, &CCellListCtrl::CheckboxClicked, this,
           &MainWindow::OnCellListCheckboxClicked);
+  tray_ = std::make_unique<CTrayIcon>(this, std::move(setup_.tray_shell));
+  connect(tray_.get(), &CTrayIcon::TrayCommand, this,
+          [this](unsigned command) { OnCommand(static_cast<int>(command)); });
 }
 
 // The controller stops a worker that is still running; the tray and the door go with their

@@ -19,6 +19,7 @@
 #include "scan/post_execution.h"
 #include "scan/scan_display.h"
 #include "scan/scan_message_queue.h"
+#include "widgets/tray_shell.h"
 
 class QMenuBar;
 
@@ -33,6 +34,7 @@ class QtCountdownTimer;
 class ScanController;
 class SettingsStore;
 class Sleeper;
+class CTrayIcon;
 
 struct MainWindowSetup {
   SettingsStore* settings = nullptr;
@@ -48,7 +50,9 @@ struct MainWindowSetup {
   ArgumentsStarter start_command;      // the post-execution command; null: started for real
   CommandLineStarter start_companion;  // the companion program; null: started for real
   Sleeper* sleeper = nullptr;          // the stop's settling pause; null: real sleeping
-  bool tray_available = true;          // false: Hide minimises
+  // The notification area; null: the desktop's own (QSystemTrayIcon). Where the desktop has
+  // none, Hide minimises the window.
+  std::unique_ptr<TrayShell> tray_shell;
 };
 
 class MainWindow final : public QDialog, public ScanDisplay, private AddDirectoryFrontEnd {
@@ -91,6 +95,7 @@ class MainWindow final : public QDialog, public ScanDisplay, private AddDirector
   const WatchList& List() const { return list_; }
   ScanController& Controller() { return *controller_; }
   HiddenWindow* Door() const { return hidden_window_.get(); }
+  CTrayIcon& Tray() const { return *tray_; }
   // Hands every worker message queued so far to the controller.
   void DrainScanMessages();
 
@@ -132,6 +137,7 @@ class MainWindow final : public QDialog, public ScanDisplay, private AddDirector
   std::unique_ptr<ScanController> controller_;
   bool instance_lock_held_ = false;
   std::unique_ptr<HiddenWindow> hidden_window_;
+  std::unique_ptr<CTrayIcon> tray_;
   bool initialised_ = false;
   bool closed_ = false;  // the exit sequence has run
 };

@@ -70,8 +70,12 @@ void AddCommand(QMenu* menu, const QString& text, int id,
   QObject::connect(action, &QAction::triggered, menu, [on_command, id] { on_command(id); });
 }
 
-// The items both menus share after their first entries.
-void AddScanAndQuitItems(QMenu* menu, const std::function<void(int)>& on_command) {
+}  // namespace
+
+QMenuBar* CreateMainMenu(QWidget* parent, const std::function<void(int)>& on_command) {
+  auto* bar = new QMenuBar(parent);
+  QMenu* menu = bar->addMenu(QStringLiteral("File"));
+  AddCommand(menu, QStringLiteral("Add directory"), kIdAddDirectory, on_command);
   menu->addSeparator();
   AddCommand(menu, QStringLiteral("Force start scan"), kIdForceStartScan, on_command);
   AddCommand(menu, QStringLiteral("Force stop scan"), kIdForceStopScan, on_command);
@@ -79,9 +83,10 @@ void AddScanAndQuitItems(QMenu* menu, const std::function<void(int)>& on_command
   AddCommand(menu, QStringLiteral("Settings"), kIdSettings, on_command);
   menu->addSeparator();
   AddCommand(menu, QStringLiteral("Quit"), kIdCancel, on_command);
+  QMenu* help = bar->addMenu(QStringLiteral("Help"));
+  AddCommand(help, QStringLiteral("About Quarrystream"), kIdAbout, on_command);
+  return bar;
 }
-
-}  // namespace
 
 MainWindowControls CreateMainWindowControls(QWidget* client, const DialogUnits& units,
                                             const std::function<void(int)>& on_command) {
@@ -119,24 +124,6 @@ MainWindowControls CreateMainWindowControls(QWidget* client, const DialogUnits& 
   c.hide = MakeButton(client, units, QStringLiteral("Hide"), kIdHide, QRect(277, 161, 50, 14),
                       on_command);
   return c;
-}
-
-QMenuBar* CreateMainMenu(QWidget* parent, const std::function<void(int)>& on_command) {
-  auto* bar = new QMenuBar(parent);
-  QMenu* file = bar->addMenu(QStringLiteral("File"));
-  AddCommand(file, QStringLiteral("Add directory"), kIdAddDirectory, on_command);
-  AddScanAndQuitItems(file, on_command);
-  QMenu* help = bar->addMenu(QStringLiteral("Help"));
-  AddCommand(help, QStringLiteral("About Quarrystream"), kIdAbout, on_command);
-  return bar;
-}
-
-QMenu* CreateTrayMenu(QWidget* parent, const std::function<void(int)>& on_command) {
-  auto* menu = new QMenu(QStringLiteral("This menu will pop up for the tray"), parent);
-  AddCommand(menu, QStringLiteral("Show window"), kIdShowWindow, on_command);
-  AddCommand(menu, QStringLiteral("Add directory"), kIdAddDirectory, on_command);
-  AddScanAndQuitItems(menu, on_command);
-  return menu;
 }
 
 int ControlId(const QWidget* control) {

@@ -48,9 +48,6 @@ MainWindowControls CreateMainWindowControls(QWidget* client, const DialogUnits& 
 // Menu 129: "File" and "Help".
 QMenuBar* CreateMainMenu(QWidget* parent, const std::function<void(int)>& on_command);
 
-// The single pop-up of menu 138, titled "This menu will pop up for the tray".
-QMenu* CreateTrayMenu(QWidget* parent, const std::function<void(int)>& on_command);
-
 // The identifier a child control was created with; 0 for the labels that have none.
 int ControlId(const QWidget* control);
 

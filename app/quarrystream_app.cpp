@@ -1,7 +1,6 @@
 #include "app/quarrystream_app.h"
 
 #include <QApplication>
-#include <QSystemTrayIcon>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -119,8 +118,7 @@ int QuarrystreamApp::Run(const CommandOptions& options, int argc, char** argv) {
   setup.command_line = options.desktop_command;
   setup.lock = &lock;
   setup.channel_path = InstanceChannelPath();
-  setup.tray_available = QSystemTrayIcon::isSystemTrayAvailable();
-  MainWindow window(setup);
+  MainWindow window(std::move(setup));
 
   // 3. The profile's key.
   QCoreApplication::setOrganizationName(
