@@ -30,7 +30,8 @@ TEST(LoadDirs, YieldsCompleteRecordsVerbatim) {
       {"yes\n/in\n/out\n2\n/b\n/c\n", {{"/in", "/out", 0}, {"/b", "/c", 2}}},
       {"  1  \r\n  /my dir  \r\n\t/out\t\r\n", {{"  /my dir  ", "\t/out\t", 1}}},
       {"1\r\n\r\n\r\n", {{"", "", 1}}},
-      {"1\n/a\rb\n/c\n", {{"/a\rb", "/c", 1}}},
+      // A path that could never be written back drops its record; the next stays aligned.
+      {"1\n/a\rb\n/c\n1\n/d\n/e\n", {{"/d", "/e", 1}}},
       // The include flag is read as atoi reads it, clamped to 32 bits.
       {" \t\v\f-5x\n/a\n/b\n0x10\n/c\n/d\n+7\n/e\n/f\n",
        {{"/a", "/b", -5}, {"/c", "/d", 0}, {"/e", "/f", 7}}},

@@ -15,7 +15,7 @@
 #include "config/settings_keys.h"
 #include "config/user_messages.h"
 #include "config/watch_list_editor.h"
-#include "platform/file_system.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_dir.h"
 
 namespace qs {
@@ -73,34 +73,6 @@ TEST(ParseAddDirCommand, TakesEverythingAfterTheFirstMarkerWithoutQuotes) {
 constexpr std::string_view kTwoEntries = "1\r\n/in\r\n/out\r\n0\r\n/b\r\n/c\r\n";
 constexpr std::string_view kSaveError = "Error saving dirs.cfg|Mirrowen";
 
-// The real file system, except that writes fail while `fail_writes` is set, as on a full disk
-// (the tests may run as root, so permissions cannot make them fail).
-class FailingWritesFileSystem final : public FileSystem {
- public:
-  bool fail_writes = false;
-
-  SystemError OpenForVerify(const std::string& p, std::unique_ptr<ReadableFile>& f) override {
-    return real_.OpenForVerify(p, f);
-  }
-  SystemError OpenForReading(const std::string& p, std::unique_ptr<ReadableFile>& f) override {
-    return real_.OpenForReading(p, f);
-  }
-  bool ListDirectory(const std::string& d, std::vector<DirectoryEntry>& e) override {
-    return real_.ListDirectory(d, e);
-  }
-  SystemError WriteFileAtomically(const std::string& p, std::string_view content) override {
-    return fail_writes ? kErrorDiskFull : real_.WriteFileAtomically(p, content);
-  }
-  SystemError CreateEmptyFile(const std::string& p) override { return real_.CreateEmptyFile(p); }
-  SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override {
-    return real_.MoveFileNoReplace(from, to);
-  }
-  SystemError DeleteFile(const std::string& p) override { return real_.DeleteFile(p); }
-
- private:
-  FileSystem& real_ = RealFileSystem();
-};
-
 // Records every box as "text|caption", a question as "?text|caption"; answers `answer`.
 class RecordingUi final : public UserMessages, public AddDirectoryFrontEnd {
  public:
@@ -137,7 +109,7 @@ class WatchListEditorTest : public ::testing::Test {
   std::string FileText() const { return test::ReadFile(dir_.Path("dirs.cfg")); }
 
   test::TempDir dir_;
-  FailingWritesFileSystem fs_;
+  test::FaultyFileSystem fs_{RealFileSystem()};
   WatchList list_;
   RecordingUi ui_;
   MemorySettingsStore settings_;
@@ -172,7 +144,7 @@ TEST_F(WatchListEditorTest, AddDirCommandNeedsASourceThenAsksForTheDestination) 
 // After a failed save the list is what the file holds: an add is lost, a removed row comes back,
 // a tick stays (it is not reloaded). Every failed save shows the error once.
 TEST_F(WatchListEditorTest, FailedSaveKeepsTheFileAndShowsTheErrorOncePerSave) {
-  fs_.fail_writes = true;
+  fs_.FailEveryCall(test::FsOperation::kWriteFileAtomically, kErrorDiskFull);
   EXPECT_EQ(editor_.AddEntry("/new", "/dest"), EditResult::kSaveFailed);
   EXPECT_EQ(editor_.RemoveRow(0), EditResult::kSaveFailed);
   EXPECT_EQ(ui_.shown, (std::vector<std::string>(3, std::string(kSaveError))));
