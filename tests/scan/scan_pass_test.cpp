@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -25,13 +24,7 @@
 namespace qs {
 namespace {
 
-using test::kFile;
-using test::kFinished;
-using test::kRow;
-using test::kSet;
-using test::Posted;
 using test::ReadFile;
-using Postings = std::vector<Posted>;
 
 struct Volume {
   std::string name;
@@ -84,10 +77,6 @@ class ScanPass : public ::testing::Test, public CompletionActions {
     EXPECT_TRUE(done.IsSet());
     return result;
   }
-  bool WasPosted(std::uint32_t id) const {
-    return std::any_of(sink.posted.begin(), sink.posted.end(),
-                       [id](const Posted& posted) { return posted.id == id; });
-  }
   std::string StateFile(const std::string& dir) const {
     return temp.Path(dir + "/" + kStateFileName);
   }
@@ -103,9 +92,9 @@ class ScanPass : public ::testing::Test, public CompletionActions {
     return sfvs;
   }
   // Runs `action` the first time `posted` is posted.
-  void OnPosted(Posted posted, std::function<void()> action) {
-    sink.on_post = [posted, action, fired = false](const Posted& p) mutable {
-      if (!fired && p == posted) {
+  void OnPosted(std::string word, std::function<void()> action) {
+    sink.on_post = [word, action, fired = false](const std::string& posted) mutable {
+      if (!fired && posted == word) {
         fired = true;
         action();
       }
@@ -134,22 +123,9 @@ TEST_F(ScanPass, PostsTheDesignedSequenceForTwoRowsOneExcluded) {
   AddRow(temp.Path("in"), "/out");
   UseCompanion();
   EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(sink.posted, (Postings{// Search over three folders: 100 - 2*100/3, 100 - 100/3, 100.
-                                   {kRow, 1, 34},
-                                   {kRow, 1, 67},
-                                   {kRow, 1, 100},
-                                   // Set 0 of 2 shows 1, not 0; two state lines, then 100.
-                                   {kRow, 1, 1},
-                                   {kFile, 0, 0},
-                                   {kFile, 0, 50},
-                                   {kFile, 0, 100},
-                                   // Set 1 of 2: 50 percent; one line; complete.
-                                   {kRow, 1, 50},
-                                   {kFile, 0, 0},
-                                   {kFile, 0, 100},
-                                   {kSet, 0, 0},
-                                   {kRow, 1, 100},
-                                   {kFinished, 0, 0}}));
+  // The search over three folders (100 - 2*100/3, 100 - 100/3, 100); set 0 of 2 shows 1, not
+  // 0, with two state lines, then the end of the bar; set 1 of 2 shows 50, one line, complete.
+  EXPECT_EQ(sink.Trace(), "r1:34 r1:67 r1:100 r1:1 f0 f50 f100 r1:50 f0 f100 set r1:100 end");
   ASSERT_EQ(sink.texts.size(), 1u);
   EXPECT_EQ(sink.texts[0]->sfv_text, temp.Path("in/B/b.sfv"));
   EXPECT_EQ(sink.texts[0]->volume_text, temp.Path("in/B/b.rar"));
@@ -169,7 +145,7 @@ TEST_F(ScanPass, WorkedExampleCompletesInThePassTheLastVolumeArrives) {
   ASSERT_EQ(RunPass(), 1u);
   EXPECT_EQ(ReadFile(StateFile("in/D")), "x.rar 1\r\nx.r00 0\r\n");
   EXPECT_TRUE(lines.empty());
-  EXPECT_FALSE(WasPosted(kSet));
+  EXPECT_FALSE(sink.WasPosted("set"));
   temp.WriteFile("in/D/x.r00", "second volume");
   fs.verified.clear();
   ASSERT_EQ(RunPass(), 1u);
@@ -206,10 +182,10 @@ TEST_F(ScanPass, AStopMidSetLeavesTheStateFileUnchanged) {
         }
       };
     } else {
-      OnPosted({kFile, 0, 50}, [&] { stop.Set(); });
+      OnPosted("f50", [&] { stop.Set(); });
     }
     EXPECT_EQ(RunPass(), 0u);
-    EXPECT_EQ(sink.posted.back(), (Posted{kFile, 0, 50}));
+    EXPECT_EQ(sink.posted.back(), "f50");
     EXPECT_EQ(ReadFile(StateFile("in/D")), before);
     EXPECT_EQ(fs.writes, 0);
     EXPECT_EQ(fs.verified.size(), inside_checksum ? 2u : 0u);
@@ -226,9 +202,9 @@ TEST_F(ScanPass, AnSfvFileDeletedAfterItWasListedEndsThePassAndTheNextOneProceed
   WriteSet("in/A", "a.sfv", {{"a.rar", "one"}});
   WriteSet("in/B", "b.sfv", {{"b.rar", "two"}});
   AddRow(temp.Path("in"));
-  OnPosted({kRow, 0, 1}, [&] { std::remove(temp.Path("in/A/a.sfv").c_str()); });
+  OnPosted("r0:1", [&] { std::remove(temp.Path("in/A/a.sfv").c_str()); });
   EXPECT_EQ(RunPass(), 0u);
-  EXPECT_EQ(sink.posted.back(), (Posted{kRow, 0, 1}));
+  EXPECT_EQ(sink.posted.back(), "r0:1");
   EXPECT_FALSE(test::Exists(StateFile("in/B")));  // never reached
   EXPECT_TRUE(completed.empty());
   sink.on_post = nullptr;
@@ -243,21 +219,21 @@ TEST_F(ScanPass, AStateFileThatCannotBeWrittenOrReadBackEndsThePassEarly) {
   AddRow(temp.Path("in"));
   fs.fail_writes = true;
   EXPECT_EQ(RunPass(), 0u);
-  EXPECT_FALSE(WasPosted(kFile));
+  EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1");  // ended before the first line
   fs.fail_writes = false;
   fs.fail_open = [&](const std::string& path) {
     return path == StateFile("in/D") ? kErrorAccessDenied : kErrorSuccess;
   };
   EXPECT_EQ(RunPass(), 0u);
   EXPECT_EQ(fs.writes, 2);
-  EXPECT_FALSE(WasPosted(kFile));
+  EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1");  // ended before the first line
   EXPECT_TRUE(completed.empty());
   fs.fail_open = nullptr;
   temp.WriteFile(std::string("in/D/") + kStateFileName, "x.rar 0\r\n");
   fs.fail_writes = true;
   EXPECT_EQ(RunPass(), 0u);
   EXPECT_EQ(completed.size(), 1u);
-  EXPECT_EQ(sink.posted.back(), (Posted{kFile, 0, 100}));
+  EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1 f0 f100");
 }
 
 // A volume still being downloaded is open for writing in another process: it stays unverified
@@ -289,12 +265,12 @@ TEST_F(ScanPass, AVolumeStillOpenForWritingVerifiesOnceClosed) {
 
 TEST_F(ScanPass, OnlyIncludeOneIsScannedAndAMissingSourcePostsOneHundredTwice) {
   EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(sink.posted, (Postings{{kFinished, 0, 0}}));
+  EXPECT_EQ(sink.Trace(), "end");
   for (const std::int32_t include : {0, 2, -1, 1}) {
     AddRow(temp.Path("nowhere"), "/out", include);
   }
   EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(sink.posted, (Postings{{kRow, 3, 100}, {kRow, 3, 100}, {kFinished, 0, 0}}));
+  EXPECT_EQ(sink.Trace(), "r3:100 r3:100 end");
 }
 
 TEST_F(ScanPass, WalksBreadthFirstInListingOrderAndNeverEntersALinkedFolder) {
@@ -310,7 +286,7 @@ TEST_F(ScanPass, WalksBreadthFirstInListingOrderAndNeverEntersALinkedFolder) {
   EXPECT_EQ(CompletedSfvs(),
             (std::vector<std::string>{temp.Path("in/a/s.sfv"), temp.Path("in/c/s.sfv"),
                                       temp.Path("in/b/deep/s.sfv")}));
-  EXPECT_EQ(sink.posted[4], (Posted{kRow, 0, 100}));  // five folders searched
+  EXPECT_EQ(sink.posted[4], "r0:100");  // five folders searched
   // A linked source folder itself is scanned.
   ASSERT_EQ(::symlink(temp.Path("elsewhere").c_str(), temp.Path("link").c_str()), 0);
   list.Replace({WatchEntry{temp.Path("link"), "/out", 1}});
@@ -351,19 +327,16 @@ TEST_F(ScanPass, TheVerifiedMarkerSkipsTheSfvOfItsFolderOnly) {
 
 TEST_F(ScanPass, FollowsTheWatchListAsItChangesDuringThePass) {
   AddRow(temp.Path("first"));
-  OnPosted({kRow, 0, 100}, [&] { AddRow(temp.Path("second")); });
+  OnPosted("r0:100", [&] { AddRow(temp.Path("second")); });
   EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(
-      sink.posted,
-      (Postings{
-          {kRow, 0, 100}, {kRow, 0, 100}, {kRow, 1, 100}, {kRow, 1, 100}, {kFinished, 0, 0}}));
-  OnPosted({kRow, 0, 100}, [&] { list.RemoveAt(1); });
+  EXPECT_EQ(sink.Trace(), "r0:100 r0:100 r1:100 r1:100 end");
+  OnPosted("r0:100", [&] { list.RemoveAt(1); });
   EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(sink.posted, (Postings{{kRow, 0, 100}, {kRow, 0, 100}, {kFinished, 0, 0}}));
+  EXPECT_EQ(sink.Trace(), "r0:100 r0:100 end");
   // The completion sees the destination as it is at that moment, the source as the row began.
   WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
   list.Replace({WatchEntry{temp.Path("in"), "/old", 1}});
-  OnPosted({kFile, 0, 0}, [&] { list.Replace({WatchEntry{"/changed", "/new", 1}}); });
+  OnPosted("f0", [&] { list.Replace({WatchEntry{"/changed", "/new", 1}}); });
   EXPECT_EQ(RunPass(), 1u);
   ASSERT_EQ(completed.size(), 1u);
   EXPECT_EQ(completed[0].entry.destination, "/new");
@@ -427,10 +400,7 @@ TEST_F(ScanPass, AStateFileOfAnotherLengthIsRebuiltFromTheSfvFile) {
   temp.WriteFile(std::string("in/D/") + kStateFileName, "stale 1\r\nstale 0\r\n");
   completed.clear();
   ASSERT_EQ(RunPass(), 1u);
-  Postings file_progress;
-  std::copy_if(sink.posted.begin(), sink.posted.end(), std::back_inserter(file_progress),
-               [](const Posted& posted) { return posted.id == kFile; });
-  EXPECT_EQ(file_progress, (Postings{{kFile, 0, 100}, {kFile, 0, 100}}));
+  EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1 f100 f100 r0:100 end");
   EXPECT_TRUE(completed.empty());
 }
 

@@ -9,6 +9,33 @@
 
 namespace qs::test {
 
+void RecordingSink::Post(ScanMessage message) {
+  const std::string numbers = std::to_string(message.wparam) + ":" + std::to_string(message.lparam);
+  if (message.id == WM_SCAN_ROWPROGRESS) {
+    posted.push_back("r" + numbers);
+  } else if (message.id == WM_SCAN_FILEPROGRESS && message.wparam == 0) {
+    posted.push_back("f" + std::to_string(message.lparam));
+  } else if (numbers == "0:0" && message.id == WM_SCAN_SETCOMPLETE && message.texts) {
+    posted.push_back("set");
+    texts.push_back(std::move(message.texts));
+  } else if (numbers == "0:0" && message.id == WM_SCAN_FINISHED) {
+    posted.push_back("end");
+  } else {
+    posted.push_back("?" + std::to_string(message.id) + ":" + numbers);
+  }
+  if (on_post) {
+    on_post(posted.back());
+  }
+}
+
+std::string RecordingSink::Trace() const {
+  std::string trace;
+  for (const std::string& word : posted) {
+    trace += (trace.empty() ? "" : " ") + word;
+  }
+  return trace;
+}
+
 long FakeFile::Read(void* buffer, std::size_t size) {
   if (c_.fail_after >= 0 && offset_ >= static_cast<std::size_t>(c_.fail_after)) {
     return -1;

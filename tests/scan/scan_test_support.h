@@ -12,7 +12,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,37 +29,19 @@ std::uint32_t ReferenceCrc(std::string_view data);
 // ReferenceCrc as an SFV file states it: eight upper-case hex digits.
 std::string CrcText(std::string_view data);
 
-inline constexpr std::uint32_t kRow = WM_SCAN_ROWPROGRESS;
-inline constexpr std::uint32_t kFile = WM_SCAN_FILEPROGRESS;
-inline constexpr std::uint32_t kSet = WM_SCAN_SETCOMPLETE;
-inline constexpr std::uint32_t kFinished = WM_SCAN_FINISHED;
-
-// A posted message without its texts, comparable in expectations.
-struct Posted {
-  std::uint32_t id;
-  std::int64_t wparam;
-  std::int64_t lparam;
-  friend bool operator==(const Posted&, const Posted&) = default;
-  friend std::ostream& operator<<(std::ostream& out, const Posted& p) {
-    return out << "{0x" << std::hex << p.id << std::dec << ", " << p.wparam << ", " << p.lparam
-               << "}";
-  }
-};
-
+// Records each posted message as a word: "r<row>:<percent>" for row progress, "f<percent>" for
+// file progress, "set" for a complete set (its texts kept in `texts`), "end" for the finish.
 class RecordingSink final : public ScanMessageSink {
  public:
-  void Post(ScanMessage message) override {
-    posted.push_back({message.id, message.wparam, message.lparam});
-    if (message.texts) {
-      texts.push_back(std::move(message.texts));
-    }
-    if (on_post) {
-      on_post(posted.back());
-    }
+  void Post(ScanMessage message) override;
+  std::string Trace() const;  // the words, separated by blanks
+  bool WasPosted(const std::string& word) const {
+    return std::find(posted.begin(), posted.end(), word) != posted.end();
   }
-  std::vector<Posted> posted;
+
+  std::vector<std::string> posted;
   std::vector<std::unique_ptr<SetCompleteTexts>> texts;
-  std::function<void(const Posted&)> on_post;  // after each post, on the posting thread
+  std::function<void(const std::string&)> on_post;  // after each post, on the posting thread
 };
 
 class TestFileSystem;
