@@ -1,6 +1,5 @@
-// Saves a picture of the main window for the README when QS_SCREENSHOT names a PNG file
-// (scripts/screenshot runs it under Xvfb); skipped otherwise. Checks on the way that the
-// window paints its controls where they belong.
+// Saves a picture of the main window for the README when QS_SCREENSHOT names a PNG file (run
+// under Xvfb, as docs/README says); skipped otherwise.
 #include <QImage>
 #include <QLineEdit>
 #include <QTest>
