@@ -1,12 +1,21 @@
 // Names a stranger's download may carry: spaces, quotes, shell syntax, line breaks, leading
 // dashes, bytes that are not UTF-8, NUL bytes. They are verified, handed off and substituted as
 // literal text, and never make anything run but the companion and the post-execution program.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/file_system.h"
+#include "scan/companion_completion.h"
+#include "scan/post_execution.h"
 #include "tests/reliability/pass_rig.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_dir.h"
@@ -48,6 +57,133 @@ TEST(HostileNamesTest, ANameWithANulByteNeverVerifiesAgainstTheFileBeforeIt) {
   ASSERT_EQ(rig.Run(fs), 1u);
   EXPECT_EQ(fs.Calls(test::FsOperation::kOpenForVerify), 1);
   EXPECT_TRUE(rig.recorder.performed.empty());
+}
+
+// What a shell would make of these names creates this file; it must never appear.
+constexpr const char* kCanary = "CANARY";
+
+struct HostileSet {
+  std::string folder;  // under in/
+  std::string volume;  // the set's only volume, named in its SFV file
+};
+
+std::vector<HostileSet> HostileSets() {
+  return {
+      {"$(touch CANARY)", "`touch CANARY`.rar"},
+      {"a \"quoted\" folder", "x\" ; touch CANARY ; \".rar"},
+      {"semi;colon|pipe&amp", "| touch CANARY &.rar"},
+      {"line\nbreak\ntouch CANARY", "y $(id).rar"},
+      {"-rf", "--help.rar"},
+      {"\xff\xfe not utf-8", "\xc3(\xed\xa0\x80.rar"},
+      {"trailing backslash\\", "back\\slash\\.rar"},
+      {" leading space", "  two leading spaces.rar"},
+      {"'single' quotes", "it's.rar"},
+  };
+}
+
+// The argv records the recorder left in `path`: each argument NUL-terminated, each record
+// closed by a newline where the next argument would begin.
+std::vector<std::vector<std::string>> Records(const std::string& path) {
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> current;
+  std::string argument;
+  bool at_start = true;
+  for (const char c : test::ReadFile(path)) {
+    if (at_start && c == '\n') {
+      records.push_back(std::move(current));
+      current.clear();
+      continue;
+    }
+    at_start = c == '\0';
+    if (c == '\0') {
+      current.push_back(std::move(argument));
+      argument.clear();
+    } else {
+      argument.push_back(c);
+    }
+  }
+  return records;
+}
+
+// The detached programs write their records on their own time: wait for `count`, bounded.
+std::vector<std::vector<std::string>> AwaitRecords(const std::string& path, std::size_t count) {
+  for (int i = 0; i < 1000; ++i) {
+    if (auto records = Records(path); records.size() >= count) {
+      return records;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return Records(path);
+}
+
+class HostileNamesEndToEndTest : public ::testing::Test {
+ protected:
+  FileSystem& disk_ = RealFileSystem();
+
+  void SetUp() override {
+    bin_ = rig_.temp.MakeDir("bin") + "/";
+    std::filesystem::copy_file(QS_ARGV_RECORDER, bin_ + "mirrowen");
+    record_ = rig_.temp.Path("record");
+    ::setenv("QS_ARGV_RECORD", record_.c_str(), 1);
+    // Anything a shell ran would run here, and leave the canary here.
+    old_cwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(rig_.temp.path());
+  }
+  void TearDown() override {
+    std::filesystem::current_path(old_cwd_);
+    ::unsetenv("QS_ARGV_RECORD");
+  }
+
+  test::PassRig rig_;
+  std::string bin_;
+  std::string record_;
+  std::filesystem::path old_cwd_;
+};
+
+TEST_F(HostileNamesEndToEndTest, AreVerifiedHandedOffAndSubstitutedAsLiteralText) {
+  const std::vector<HostileSet> sets = HostileSets();
+  for (const HostileSet& set : sets) {
+    rig_.WriteSet("in/" + set.folder, "x.sfv", {{set.volume, "content of " + set.volume}});
+  }
+  const std::string in = rig_.temp.Path("in");
+  const std::string out = rig_.temp.Path("out dir");
+  rig_.AddRow(in, out);
+  CompanionCompletion completion(rig_.settings, disk_, rig_.sink, bin_);
+  rig_.completion = &completion;
+  ASSERT_EQ(rig_.Run(disk_), 1u);
+  ASSERT_EQ(rig_.sink.texts.size(), sets.size());
+
+  // Placeholders inside quotes and bare: either way each stays one argument.
+  const std::string field = "\"" + bin_ + "mirrowen\" post \"%1\" \"%2\" %3 x%1y";
+  for (const SetCompleteTexts& texts : rig_.sink.texts) {
+    EXPECT_FALSE(OnSetComplete(std::make_unique<SetCompleteTexts>(texts), field).empty());
+  }
+
+  const auto records = AwaitRecords(record_, 2 * sets.size());
+  ASSERT_EQ(records.size(), 2 * sets.size());
+  std::map<std::string, std::vector<std::string>> companion;
+  std::map<std::string, std::vector<std::string>> post;
+  for (const auto& record : records) {
+    ASSERT_FALSE(record.empty());
+    if (record[0] == "post") {
+      ASSERT_EQ(record.size(), 5u);
+      post[record[3]] = record;
+    } else {
+      ASSERT_EQ(record.size(), 3u);
+      companion[record[0]] = record;
+    }
+  }
+  for (const HostileSet& set : sets) {
+    const std::string directory = in + "/" + set.folder + "/";
+    const std::string first = directory + set.volume;
+    EXPECT_TRUE(test::Exists(directory + kVerifiedMarkerName)) << set.folder;
+    EXPECT_EQ(companion["/ADDRAR:" + first],
+              (std::vector<std::string>{
+                  "/ADDRAR:" + first, "/DESTINATION:" + out + "//" + set.folder + "/", "/TOTRAY"}));
+    EXPECT_EQ(post[first], (std::vector<std::string>{"post", directory, directory + "x.sfv", first,
+                                                     "x" + directory + "y"}));
+  }
+  EXPECT_FALSE(test::Exists(rig_.temp.Path(kCanary)));
 }
 
 }  // namespace
