@@ -1,0 +1,209 @@
+// The walk over hostile trees: link loops, a tree 200 levels deep (also past the longest path
+// the system takes), a folder of 200,000 entries, a source folder that is itself a link. Each
+// pass ends normally with what is reachable found once, without following a link, and within a
+// bounded amount of memory.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/reliability/pass_rig.h"
+#include "tests/reliability/reliability_support.h"
+#include "tests/support/faulty_file_system.h"
+
+namespace qs {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FaultyFileSystem;
+using test::FsOperation;
+using test::kMiB;
+using test::PassRig;
+
+void WriteAt(int folder, const std::string& name, const std::string& content) {
+  const int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0) << name;
+  ASSERT_EQ(::write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+  ::close(fd);
+}
+
+// A set of one volume written through a folder descriptor, so the path may be of any length.
+void WriteSetAt(int folder, const std::string& volume) {
+  WriteAt(folder, volume, "content of " + volume);
+  WriteAt(folder, "x.sfv", volume + " " + test::CrcOf("content of " + volume) + "\r\n");
+}
+
+// `depth` folders named `name`, one inside the other, under `root`, with a set in those whose
+// level (1 = the first) is in `sets_at`. Built and later removed folder by folder through
+// descriptors, since the full path may exceed PATH_MAX.
+class DeepTree {
+ public:
+  DeepTree(const std::string& root, int depth, const std::string& name,
+           const std::vector<int>& sets_at)
+      : root_(root), depth_(depth), name_(name) {
+    int folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 1; level <= depth && folder >= 0; ++level) {
+      ::mkdirat(folder, name.c_str(), 0755);
+      const int next = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      ::close(folder);
+      folder = next;
+      if (std::find(sets_at.begin(), sets_at.end(), level) != sets_at.end()) {
+        WriteSetAt(folder, "level" + std::to_string(level) + ".rar");
+      }
+    }
+    if (folder >= 0) {
+      ::close(folder);
+    }
+  }
+  ~DeepTree() {
+    // Empties the deepest folder left, then removes it, until none is left.
+    for (int remaining = depth_; remaining > 0; --remaining) {
+      int folder = ::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      for (int level = 1; level < remaining && folder >= 0; ++level) {
+        const int next = ::openat(folder, name_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(folder);
+        folder = next;
+      }
+      if (folder < 0) {
+        return;
+      }
+      const int last = ::openat(folder, name_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (last >= 0) {
+        for (const char* file :
+             {"x.sfv", "#####Quarrystream#####", "#####Quarrystream.SFV.is.OK#####"}) {
+          ::unlinkat(last, file, 0);
+        }
+        ::unlinkat(last, ("level" + std::to_string(remaining) + ".rar").c_str(), 0);
+        ::close(last);
+      }
+      ::unlinkat(folder, name_.c_str(), AT_REMOVEDIR);
+      ::close(folder);
+    }
+  }
+  DeepTree(const DeepTree&) = delete;
+  DeepTree& operator=(const DeepTree&) = delete;
+
+  // The path of level `level`.
+  std::string PathOf(int level) const {
+    std::string path = root_;
+    for (int i = 0; i < level; ++i) {
+      path += "/" + name_;
+    }
+    return path;
+  }
+
+ private:
+  std::string root_;
+  int depth_;
+  std::string name_;
+};
+
+TEST(WalkSafetyTest, LinkLoopsAreNeverFollowed) {
+  PassRig rig;
+  rig.WriteSet("in/D", "x.sfv", {{"d.rar", "ddd"}});
+  rig.WriteSet("elsewhere", "e.sfv", {{"e.rar", "eee"}});
+  const std::string in = rig.temp.Path("in");
+  fs::create_directory_symlink("..", in + "/D/up");
+  fs::create_directory_symlink(".", in + "/D/self");
+  fs::create_directory_symlink(in, in + "/D/source");
+  fs::create_directory_symlink("/", in + "/root");
+  fs::create_directory_symlink(rig.temp.Path("elsewhere"), in + "/elsewhere");
+  fs::create_symlink(in + "/ping", in + "/pong");
+  fs::create_symlink(in + "/pong", in + "/ping");
+  rig.AddRow(in);
+  FaultyFileSystem disk(RealFileSystem());
+  ASSERT_EQ(rig.Run(disk), 1u);
+  EXPECT_EQ(rig.CompletedSfvPaths(), std::vector<std::string>{in + "/D/x.sfv"});
+  // Two real folders, each listed once to walk and once to look for SFV files.
+  EXPECT_EQ(disk.Calls(FsOperation::kListDirectory), 4);
+}
+
+TEST(WalkSafetyTest, ASourceFolderThatIsALinkIsScannedThroughIt) {
+  PassRig rig;
+  rig.WriteSet("real/D", "x.sfv", {{"d.rar", "ddd"}});
+  fs::create_directory_symlink("..", rig.temp.Path("real/D/loop"));
+  const std::string link = rig.temp.Path("link");
+  fs::create_directory_symlink(rig.temp.Path("real"), link);
+  rig.AddRow(link);
+  FaultyFileSystem disk(RealFileSystem());
+  ASSERT_EQ(rig.Run(disk), 1u);
+  EXPECT_EQ(rig.CompletedSfvPaths(), std::vector<std::string>{link + "/D/x.sfv"});
+  EXPECT_EQ(disk.Calls(FsOperation::kListDirectory), 4);
+}
+
+TEST(WalkSafetyTest, ATreeTwoHundredLevelsDeepIsWalkedToTheBottom) {
+  PassRig rig;
+  const std::string in = rig.temp.MakeDir("in");
+  const DeepTree tree(in, 200, "d", {1, 100, 200});
+  rig.AddRow(in);
+  FaultyFileSystem disk(RealFileSystem());
+  ASSERT_EQ(rig.Run(disk), 1u);
+  EXPECT_EQ(rig.CompletedSfvPaths(),
+            (std::vector<std::string>{tree.PathOf(1) + "/x.sfv", tree.PathOf(100) + "/x.sfv",
+                                      tree.PathOf(200) + "/x.sfv"}));
+  EXPECT_EQ(disk.Calls(FsOperation::kListDirectory), 2 * 201);
+}
+
+// With long folder names the path passes PATH_MAX part way down: what lies below cannot be
+// listed, and the pass ends normally with the sets above.
+TEST(WalkSafetyTest, ATreeDeeperThanTheLongestPathEndsWhereListingsFail) {
+  PassRig rig;
+  const std::string in = rig.temp.MakeDir("in");
+  const std::string name(40, 'n');
+  const int reachable = static_cast<int>((PATH_MAX - in.size() - 64) / (name.size() + 1));
+  ASSERT_LT(reachable, 200);
+  const DeepTree tree(in, 200, name, {1, reachable, 200});
+  rig.AddRow(in);
+  FaultyFileSystem disk(RealFileSystem());
+  ASSERT_EQ(rig.Run(disk), 1u);
+  EXPECT_EQ(rig.CompletedSfvPaths(), (std::vector<std::string>{
+                                         tree.PathOf(1) + "/x.sfv",
+                                         tree.PathOf(reachable) + "/x.sfv",
+                                     }));
+}
+
+TEST(WalkSafetyTest, AFolderOfTwoHundredThousandEntriesIsListedWithinBoundedMemory) {
+  PassRig rig;
+  const std::string crowded = rig.temp.MakeDir("in/crowded");
+  const int folder = ::open(crowded.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(folder, 0);
+  for (int i = 0; i < 199000; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "file-%06d.r%02d", i, i % 100);
+    const int fd = ::openat(folder, name, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+  }
+  for (int i = 0; i < 998; ++i) {
+    ASSERT_EQ(::mkdirat(folder, ("folder-" + std::to_string(i)).c_str(), 0755), 0);
+  }
+  WriteSetAt(folder, "crowded.rar");
+  ::close(folder);
+  rig.WriteSet("in/crowded/folder-7", "y.sfv", {{"y.rar", "yyy"}});
+  rig.AddRow(rig.temp.Path("in"));
+
+  const test::ChildRun run = test::RunInChild([&] {
+    FaultyFileSystem disk(RealFileSystem());
+    if (rig.Run(disk) != 1) {
+      return -1L;
+    }
+    return static_cast<long>(rig.recorder.performed.size());
+  });
+  ASSERT_GE(run.peak_growth, 0) << "the pass did not end normally";
+  RecordProperty("peak_growth_kib", static_cast<int>(run.peak_growth / 1024));
+  EXPECT_EQ(run.result, 2);
+  if (!test::kSanitized) {
+    EXPECT_LT(run.peak_growth, 100 * kMiB) << run.peak_growth / kMiB << " MiB";
+  }
+}
+
+}  // namespace
+}  // namespace qs
