@@ -157,6 +157,7 @@ TEST(OnSetComplete, SplitsTheFieldFirstThenFillsThePlaceholders) {
       {"tool %1", "/my dir/x.sfv", "/v", {"tool", "/my dir/"}},
       // Each replacement works on the result of the one before.
       {"tool %1", "/p%3/x.sfv", "V", {"tool", "/pV/"}},
+      {"tool %2", "/p%1/x.sfv", "V", {"tool", "/p%1/x.sfv"}},
       {"%1run.sh %2", "/d/x.sfv", "/v", {"/d/run.sh", "/d/x.sfv"}}};
   for (const auto& [field, sfv_text, volume_text, expected] : cases) {
     std::vector<Strings> starts;
