@@ -32,7 +32,8 @@ class Crc32Engine {
 
   // Returns 0 and the file's CRC, or a Windows error number (23 before BuildTable, the open
   // error of the file, kErrorOperationAborted when the gate stopped it). `crc` is complemented
-  // on every path, so a failed call leaves 0 in it.
+  // on every path, so a call that reads nothing leaves 0 in it; after a stop it holds the CRC
+  // of the blocks read so far, which nobody may use.
   SystemError FileCrc32(const std::string& path, std::uint32_t& crc);
 
   const std::uint32_t* Table() const { return table_.get(); }
