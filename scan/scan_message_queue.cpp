@@ -8,8 +8,12 @@ void ScanMessageQueue::Post(ScanMessage message) {
   std::function<void()> wake_up;
   {
     std::lock_guard lock(mutex_);
+    // The receiver drains the whole queue when woken, so only the first message after a drain
+    // needs to wake it: a burst of progress messages costs one wake-up, not one each.
+    if (messages_.empty()) {
+      wake_up = wake_up_;
+    }
     messages_.push_back(std::move(message));
-    wake_up = wake_up_;
   }
   posted_.notify_all();
   if (wake_up) {

@@ -14,8 +14,9 @@ namespace qs {
 
 class ScanMessageQueue final : public ScanMessageSink {
  public:
-  // Any thread. Queues the message, then calls the wake-up hook (outside the lock); never waits
-  // for the receiving thread.
+  // Any thread. Queues the message, then calls the wake-up hook (outside the lock) when the
+  // queue was empty; never waits for the receiving thread. A woken receiver must drain the queue
+  // until TryTake fails, or later messages may wait for the next wake-up.
   void Post(ScanMessage message) override;
 
   // Receiving thread. TryTake returns false at once when the queue is empty; Take waits until a
