@@ -72,8 +72,13 @@ SystemError StartDetached(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-HeadlessRunner::HeadlessRunner(HeadlessSetup setup) : setup_(std::move(setup)) {
-  queue_.SetWakeUp([this] { Wake(); });
+HeadlessRunner::HeadlessRunner(HeadlessSetup setup) : setup_(std::move(setup)) {}
+
+void HeadlessRunner::Sink::Post(ScanMessage message) {
+  const bool urgent = message.id == WM_SCAN_SETCOMPLETE || message.id == WM_SCAN_FINISHED;
+  runner_.queue_.Post(std::move(message));
+  if (urgent)
+    runner_.Wake();
 }
 
 void HeadlessRunner::RequestQuit() {
@@ -101,14 +106,14 @@ int HeadlessRunner::RunContinuous() {
   std::size_t row_count = setup_.list->Count();
   TerminalDisplay display(setup_.out, setup_.live,
                           ReadText(*setup_.settings, Setting::PostExecution), &row_count);
-  CompanionCompletion completion(*setup_.settings, *setup_.fs, queue_, setup_.executable_directory);
+  CompanionCompletion completion(*setup_.settings, *setup_.fs, sink_, setup_.executable_directory);
   LoopTimer timer;
   ScanControllerSetup controller_setup;
   controller_setup.watch_list = setup_.list;
   controller_setup.settings = setup_.settings;
   controller_setup.fs = setup_.fs;
   controller_setup.completion = &completion;
-  controller_setup.sink = &queue_;
+  controller_setup.sink = &sink_;
   controller_setup.display = &display;
   controller_setup.timer = &timer;
   controller_setup.start_command = StartDetached;
@@ -169,9 +174,9 @@ int HeadlessRunner::RunOnce() {
   std::size_t row_count = setup_.list->Count();
   TerminalDisplay display(setup_.out, setup_.live,
                           ReadText(*setup_.settings, Setting::PostExecution), &row_count);
-  CompanionCompletion completion(*setup_.settings, *setup_.fs, queue_, setup_.executable_directory);
+  CompanionCompletion completion(*setup_.settings, *setup_.fs, sink_, setup_.executable_directory);
   ScanWorkerSetup worker_setup;
-  worker_setup.sink = &queue_;
+  worker_setup.sink = &sink_;
   worker_setup.watch_list = setup_.list;
   worker_setup.settings = setup_.settings;
   worker_setup.fs = setup_.fs;

@@ -46,8 +46,21 @@ class HeadlessRunner {
   template <class TimePoint>
   void WaitUntil(TimePoint deadline);
 
+  // Passes every message to the queue, but wakes the runner only for those that cannot wait for
+  // its next look (a complete set, the end of a pass): progress is shown at the poll's pace, so
+  // a set of thousands of small files costs no wake-up per file.
+  class Sink final : public ScanMessageSink {
+   public:
+    explicit Sink(HeadlessRunner& runner) : runner_(runner) {}
+    void Post(ScanMessage message) override;
+
+   private:
+    HeadlessRunner& runner_;
+  };
+
   HeadlessSetup setup_;
   ScanMessageQueue queue_;
+  Sink sink_{*this};
   std::mutex wake_mutex_;
   std::condition_variable wake_;
   bool woken_ = false;
