@@ -35,17 +35,13 @@ inline constexpr int kTrayCallbackMessage = 0x8007;  // WM_APP + 7
 inline constexpr int kTrayIconId = 138;              // also the tray menu's identifier
 
 // The string table entry with number `id`; empty when there is none. A child control's
-// tooltip is the entry of its own identifier.
+// tooltip is the entry of its own identifier. (The table's other entries have no use here: the
+// sockets layer needs no start-up, the window manager's system menu takes no items, and the
+// application title is kApplicationTitle.)
 inline QString LoadString(int id) {
   switch (id) {
-    case 3:
+    case kIdPause:
       return QStringLiteral("Pause / unpause the countdown");
-    case 101:
-      return QStringLiteral("&About Quarrystream...");
-    case 103:
-      return QStringLiteral("Windows sockets initialization failed.");
-    case 57344:
-      return QStringLiteral("Mirrowen");
     default:
       return {};
   }
