@@ -114,9 +114,13 @@ ParseResult ParseCommandOptions(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
-  return "Usage: quarrystream [OPTION]...\n"
+  return "Usage: quarrystream [OPTION]... [/ADDDIR:FOLDER]\n"
          "Watches download folders for finished multi-volume archive sets, verifies them\n"
          "against their SFV files and hands complete sets to the extraction program.\n"
+         "\n"
+         "Without a mode option the desktop program starts; a second start hands its\n"
+         "command line to the running one. /ADDDIR:FOLDER adds FOLDER to the watch list\n"
+         "after asking for its destination.\n"
          "\n"
          "Modes (at most one):\n"
          "      --headless               run scan passes on the countdown in the terminal\n"
