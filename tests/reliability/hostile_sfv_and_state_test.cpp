@@ -170,8 +170,7 @@ std::vector<SfvSizeCase> SfvSizeCases() {
   return {
       {"OneLineOf100MB", [] { return std::make_unique<FillFile>(k100MB, 'a', " 00000000\n"); }, 1},
       {"CrOnlyLineEndsOver60MB",
-       [] { return std::make_unique<LinesFile>(10u << 20, [](std::size_t) { return "x.r 0\r"; }); },
-       1},
+       [] { return std::make_unique<test::RepeatFile>("x.r 0\r", 60u << 20); }, 1},
       {"AMillionEntries", [] { return std::make_unique<LinesFile>(1000000, EntryLine); },
        kMaxSfvEntryBytes / SfvEntryCost(ParseSfvLine(EntryLine(0))) + 1},
       {"HundredMBOfEmptyLines", [] { return std::make_unique<FillFile>(k100MB, '\n'); },
@@ -303,6 +302,25 @@ TEST(HostileSfvTest, AReadErrorPartWayNeverCompletesTheSet) {
   EXPECT_TRUE(rig.recorder.performed.empty());
   ASSERT_EQ(rig.Run(fs), 1u);
   EXPECT_EQ(rig.recorder.performed.size(), 1u);
+}
+
+// Longer than a file name (NAME_MAX), than a path (PATH_MAX), than a line is kept: each entry
+// simply never verifies, and the pass goes on with the rest.
+TEST(HostileSfvTest, NamesLongerThanAnyFileNameNeverVerify) {
+  PassRig rig;
+  std::string sfv = "ok.rar " + test::CrcOf("ok") + "\r\n";
+  for (const std::size_t length : {std::size_t{256}, std::size_t{5000}, std::size_t{70000}}) {
+    sfv += std::string(length, 'n') + " 00000000\r\n";
+  }
+  rig.temp.WriteFile("in/D/x.sfv", sfv);
+  rig.temp.WriteFile("in/D/ok.rar", "ok");
+  rig.WriteSet("in/D/E", "y.sfv", {{"y.rar", "yyy"}});
+  rig.AddRow(rig.temp.Path("in"));
+  test::FaultyFileSystem fs(RealFileSystem());
+  WriteInt(rig.settings, Setting::DeleteQuarrystream, 0);
+  ASSERT_EQ(rig.Run(fs), 1u);
+  EXPECT_EQ(rig.CompletedSfvPaths(), std::vector<std::string>{rig.temp.Path("in/D/E/y.sfv")});
+  EXPECT_TRUE(test::ReadFile(rig.StateFile("in/D")).starts_with("ok.rar 1\r\n"));
 }
 
 }  // namespace
