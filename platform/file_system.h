@@ -47,7 +47,16 @@ class FileSystem {
   // file is left behind.
   virtual SystemError WriteFileAtomically(const std::string& path, std::string_view content) = 0;
 
-  // Creates (or truncates) an empty file.
+  // As WriteFileAtomically, except that a link at `path` is replaced by the new file rather
+  // than followed: for the files the program keeps in folders that strangers fill, where a
+  // planted link must never make it write anywhere else. The default suits file systems
+  // without links.
+  virtual SystemError ReplaceFileAtomically(const std::string& path, std::string_view content) {
+    return WriteFileAtomically(path, content);
+  }
+
+  // Creates (or truncates) an empty file. A link at `path` is replaced by the file, never
+  // followed, for the same reason.
   virtual SystemError CreateEmptyFile(const std::string& path) = 0;
 
   // Renames a file; fails with kErrorFileExists when the target exists.

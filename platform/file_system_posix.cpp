@@ -185,63 +185,25 @@ class PosixFileSystem final : public FileSystem {
   }
 
   SystemError WriteFileAtomically(const std::string& path, std::string_view content) override {
-    if (HoldsNul(path)) {
-      return kErrorInvalidName;
-    }
-    // Replace what a link points to, not the link: a settings file kept elsewhere stays linked.
-    std::string target = path;
-    struct stat link_info {};
-    if (::lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
-      if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-      }
-    }
-    UniqueFd fd;
-    std::string temporary;
-    for (int attempt = 0; attempt < 100 && !fd.Valid(); ++attempt) {
-      temporary = TemporaryNameFor(target);
-      fd.Reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-      if (!fd.Valid() && errno != EEXIST) {
-        return ErrorForPath(errno, temporary);
-      }
-    }
-    if (!fd.Valid()) {
-      return kErrorFileExists;
-    }
-    struct stat old_info {};
-    if (::stat(target.c_str(), &old_info) == 0 && S_ISREG(old_info.st_mode)) {
-      ::fchmod(fd.Get(), old_info.st_mode & 07777);
-    }
-    int error = 0;
-    if (!WriteAll(fd.Get(), content) || Fsync(fd.Get()) != 0) {
-      error = errno;
-    }
-    if (::close(fd.Release()) != 0 && error == 0) {
-      error = errno;
-    }
-    if (error == 0 && Rename(temporary.c_str(), target.c_str()) != 0) {
-      error = errno;
-    }
-    if (error != 0) {
-      ::unlink(temporary.c_str());
-      return SystemErrorFromErrno(error);
-    }
-    // Makes the rename itself durable; the new content is already in place, so a failure here
-    // changes nothing the caller could act on.
-    UniqueFd directory(::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.Valid()) {
-      ::fsync(directory.Get());
-    }
-    return kErrorSuccess;
+    return Replace(path, content, true);
+  }
+
+  SystemError ReplaceFileAtomically(const std::string& path, std::string_view content) override {
+    return Replace(path, content, false);
   }
 
   SystemError CreateEmptyFile(const std::string& path) override {
     if (HoldsNul(path)) {
       return kErrorInvalidName;
     }
-    UniqueFd fd(::open(path.c_str(),
-                       O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666));
+    constexpr int kFlags =
+        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
+    UniqueFd fd(::open(path.c_str(), kFlags, 0666));
+    struct stat info {};
+    if (!fd.Valid() && errno == ELOOP && ::lstat(path.c_str(), &info) == 0 &&
+        S_ISLNK(info.st_mode) && ::unlink(path.c_str()) == 0) {
+      fd.Reset(::open(path.c_str(), kFlags | O_EXCL, 0666));
+    }
     return fd.Valid() ? kErrorSuccess : ErrorForPath(errno, path);
   }
 
@@ -282,6 +244,62 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
+  // The crash-safe replace. With `follow_links`, what a link at `path` points to is replaced
+  // and the link stays (a settings file kept elsewhere stays linked); without, the link itself
+  // is replaced.
+  SystemError Replace(const std::string& path, std::string_view content, bool follow_links) const {
+    if (HoldsNul(path)) {
+      return kErrorInvalidName;
+    }
+    std::string target = path;
+    struct stat link_info {};
+    if (follow_links && ::lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
+      if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+      }
+    }
+    UniqueFd fd;
+    std::string temporary;
+    for (int attempt = 0; attempt < 100 && !fd.Valid(); ++attempt) {
+      temporary = TemporaryNameFor(target);
+      fd.Reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+      if (!fd.Valid() && errno != EEXIST) {
+        return ErrorForPath(errno, temporary);
+      }
+    }
+    if (!fd.Valid()) {
+      return kErrorFileExists;
+    }
+    struct stat old_info {};
+    const int old_found =
+        follow_links ? ::stat(target.c_str(), &old_info) : ::lstat(target.c_str(), &old_info);
+    if (old_found == 0 && S_ISREG(old_info.st_mode)) {
+      ::fchmod(fd.Get(), old_info.st_mode & 07777);
+    }
+    int error = 0;
+    if (!WriteAll(fd.Get(), content) || Fsync(fd.Get()) != 0) {
+      error = errno;
+    }
+    if (::close(fd.Release()) != 0 && error == 0) {
+      error = errno;
+    }
+    if (error == 0 && Rename(temporary.c_str(), target.c_str()) != 0) {
+      error = errno;
+    }
+    if (error != 0) {
+      ::unlink(temporary.c_str());
+      return SystemErrorFromErrno(error);
+    }
+    // Makes the rename itself durable; the new content is already in place, so a failure here
+    // changes nothing the caller could act on.
+    UniqueFd directory(::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.Valid()) {
+      ::fsync(directory.Get());
+    }
+    return kErrorSuccess;
+  }
+
   bool WriteAll(int fd, std::string_view content) const {
     while (!content.empty()) {
       const ssize_t written = hooks_.write ? hooks_.write(fd, content.data(), content.size())

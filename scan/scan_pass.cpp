@@ -223,7 +223,7 @@ bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string&
   const std::string state_path = set.set_directory + kStateFileName;
   std::unique_ptr<ReadableFile> state;
   if (fs_.OpenForReading(state_path, state) != kErrorSuccess || !state) {
-    if (fs_.WriteFileAtomically(state_path, FormatStateFile(set.entry_names, {})) !=
+    if (fs_.ReplaceFileAtomically(state_path, FormatStateFile(set.entry_names, {})) !=
         kErrorSuccess) {
       Trace("Strange mofo error\n");
       return false;
@@ -303,7 +303,7 @@ bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string&
   }
 
   // Names without a status are written as 0 (FormatStateFile).
-  if (fs_.WriteFileAtomically(state_path, FormatStateFile(set.entry_names, set.statuses)) !=
+  if (fs_.ReplaceFileAtomically(state_path, FormatStateFile(set.entry_names, set.statuses)) !=
       kErrorSuccess) {
     Trace("Strange mofo error\n");
     return false;

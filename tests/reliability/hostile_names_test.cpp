@@ -59,6 +59,33 @@ TEST(HostileNamesTest, ANameWithANulByteNeverVerifiesAgainstTheFileBeforeIt) {
   EXPECT_TRUE(rig.recorder.performed.empty());
 }
 
+// A download may hold links under the names of the files the pass writes. Following them would
+// let a stranger's folder overwrite or create any file of the user: they are replaced instead.
+TEST(HostileNamesTest, LinksNamedLikeTheStateFileOrTheMarkerAreReplacedNotFollowed) {
+  test::PassRig rig;
+  rig.WriteSet("in/D", "x.sfv", {{"x.rar", "xxx"}});
+  rig.WriteSet("in/E", "y.sfv", {{"y.rar", "yyy"}});
+  const std::string precious = rig.temp.WriteFile("home/.bashrc", "the user's own\n");
+  const std::string planted = rig.temp.Path("home/planted");
+  std::filesystem::create_symlink(precious, rig.StateFile("in/D"));
+  std::filesystem::create_symlink(planted, rig.Marker("in/E"));
+  std::filesystem::create_symlink(precious, rig.StateFile("in/E"));
+  rig.AddRow(rig.temp.Path("in"));
+  CompanionCompletion completion(rig.settings, RealFileSystem(), rig.sink, "/nonexistent/",
+                                 [](std::string_view) { return kErrorSuccess; });
+  rig.completion = &completion;
+  rig.settings.WriteInt("DeleteQuarrystream", 0);
+  ASSERT_EQ(rig.Run(RealFileSystem()), 1u);
+  EXPECT_EQ(test::ReadFile(precious), "the user's own\n");
+  EXPECT_FALSE(test::Exists(planted));
+  for (const char* dir : {"in/D", "in/E"}) {
+    EXPECT_FALSE(std::filesystem::is_symlink(rig.StateFile(dir))) << dir;
+    EXPECT_FALSE(std::filesystem::is_symlink(rig.Marker(dir))) << dir;
+    EXPECT_TRUE(test::Exists(rig.Marker(dir))) << dir;
+  }
+  EXPECT_EQ(test::ReadFile(rig.StateFile("in/D")), "x.rar 1\r\n");
+}
+
 // What a shell would make of these names creates this file; it must never appear.
 constexpr const char* kCanary = "CANARY";
 

@@ -167,6 +167,10 @@ class ServingFileSystem final : public FileSystem {
     served_.erase(path);  // what is written replaces what was served
     return inner_.WriteFileAtomically(path, content);
   }
+  SystemError ReplaceFileAtomically(const std::string& path, std::string_view content) override {
+    served_.erase(path);
+    return inner_.ReplaceFileAtomically(path, content);
+  }
   SystemError CreateEmptyFile(const std::string& path) override {
     return inner_.CreateEmptyFile(path);
   }

@@ -151,6 +151,14 @@ SystemError FaultyFileSystem::WriteFileAtomically(const std::string& path,
   return inner_.WriteFileAtomically(path, content);
 }
 
+SystemError FaultyFileSystem::ReplaceFileAtomically(const std::string& path,
+                                                    std::string_view content) {
+  if (const SystemError error = Enter(FsOperation::kWriteFileAtomically, path)) {
+    return error;
+  }
+  return inner_.ReplaceFileAtomically(path, content);
+}
+
 SystemError FaultyFileSystem::CreateEmptyFile(const std::string& path) {
   if (const SystemError error = Enter(FsOperation::kCreateEmptyFile, path)) {
     return error;

@@ -51,6 +51,8 @@ class FaultyFileSystem final : public FileSystem {
   SystemError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
   bool ListDirectory(const std::string& directory, std::vector<DirectoryEntry>& entries) override;
   SystemError WriteFileAtomically(const std::string& path, std::string_view content) override;
+  // Counted and faulted as kWriteFileAtomically.
+  SystemError ReplaceFileAtomically(const std::string& path, std::string_view content) override;
   SystemError CreateEmptyFile(const std::string& path) override;
   SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override;
   SystemError DeleteFile(const std::string& path) override;
