@@ -7,12 +7,16 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include "platform/posix_file.h"
 #include "platform/posix_io_hooks.h"
@@ -45,17 +49,54 @@ bool LeaseProbeUnreliable(int fd) {
   }
 }
 
+// The answer of LeaseProbeUnreliable per device, so that a share where every volume reports a
+// writer costs one fstatfs, not one per volume. Entries age out: a device number freed by an
+// unmount is soon given to another mount, which may be of another kind.
+class LeaseTrustCache {
+ public:
+  bool Unreliable(dev_t device, int fd) {
+    const auto now = std::chrono::steady_clock::now();
+    {
+      std::lock_guard lock(mutex_);
+      for (const Entry& entry : entries_) {
+        if (entry.device == device && now - entry.checked < kLifetime) {
+          return entry.unreliable;
+        }
+      }
+    }
+    const bool unreliable = LeaseProbeUnreliable(fd);
+    std::lock_guard lock(mutex_);
+    std::erase_if(entries_, [&](const Entry& entry) {
+      return entry.device == device || now - entry.checked >= kLifetime;
+    });
+    if (entries_.size() < kMaxEntries) {
+      entries_.push_back({device, unreliable, now});
+    }
+    return unreliable;
+  }
+
+ private:
+  static constexpr auto kLifetime = std::chrono::seconds(30);
+  static constexpr std::size_t kMaxEntries = 32;
+  struct Entry {
+    dev_t device;
+    bool unreliable;
+    std::chrono::steady_clock::time_point checked;
+  };
+  std::mutex mutex_;
+  std::vector<Entry> entries_;
+};
+
 // A read lease is refused with EAGAIN while anyone (this process included) has the file open for
 // writing: the closest Linux gets to a share mode that denies writers. The lease is dropped at
 // once; a writer that opens the file in between waits only for that instant (and its lease-break
-// SIGIO is ignored by the process).
-bool HasWriter(int fd) {
+// SIGIO is ignored by the process). Returns 0 when the lease was granted, else the errno.
+int ProbeWriters(int fd) {
   if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
     ::fcntl(fd, F_SETLEASE, F_UNLCK);
-    return false;
+    return 0;
   }
-  // EACCES (a file of another user), EINVAL (leases unsupported or disabled): just read.
-  return errno == EAGAIN || errno == EBUSY;
+  return errno;
 }
 
 // The system reads a path up to its first NUL byte, so a path holding one would name another
@@ -64,28 +105,30 @@ bool HoldsNul(const std::string& path) {
   return path.find('\0') != std::string::npos;
 }
 
-// Opens an existing regular file for reading. O_NONBLOCK keeps a FIFO with a volume's name from
-// hanging the worker; anything but a regular file is refused as Windows refuses a folder.
-SystemError OpenRegularFile(const std::string& path, UniqueFd& fd) {
+// Opens an existing file for reading. O_NONBLOCK keeps a FIFO with a volume's name from hanging
+// the worker (FdReadableFile clears it should a read ever need that).
+SystemError OpenNonBlocking(const std::string& path, UniqueFd& fd) {
   if (HoldsNul(path)) {
     return kErrorInvalidName;
   }
   fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (!fd.Valid()) {
-    return ErrorForPath(errno, path);
+  return fd.Valid() ? kErrorSuccess : ErrorForPath(errno, path);
+}
+
+// Anything but a regular file is refused, as Windows refuses a folder.
+SystemError CheckRegular(const struct stat& info) {
+  return S_ISREG(info.st_mode) ? kErrorSuccess : kErrorAccessDenied;
+}
+
+SystemError OpenRegularFile(const std::string& path, UniqueFd& fd) {
+  if (const SystemError error = OpenNonBlocking(path, fd); error != kErrorSuccess) {
+    return error;
   }
   struct stat info {};
   if (::fstat(fd.Get(), &info) != 0) {
     return SystemErrorFromErrno(errno);
   }
-  if (!S_ISREG(info.st_mode)) {
-    return kErrorAccessDenied;
-  }
-  const int flags = ::fcntl(fd.Get(), F_GETFL);
-  if (flags >= 0) {
-    ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
-  }
-  return kErrorSuccess;
+  return CheckRegular(info);
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -116,11 +159,25 @@ class PosixFileSystem final : public FileSystem {
   SystemError OpenForVerify(const std::string& path, std::unique_ptr<ReadableFile>& file) override {
     file.reset();
     UniqueFd fd;
-    if (const SystemError error = OpenRegularFile(path, fd); error != kErrorSuccess) {
+    if (const SystemError error = OpenNonBlocking(path, fd); error != kErrorSuccess) {
       return error;
     }
-    if (!LeaseProbeUnreliable(fd.Get()) && HasWriter(fd.Get())) {
-      return kErrorSharingViolation;
+    // The probe comes first: a granted lease also proves a regular file (Linux grants leases on
+    // nothing else), so a volume nobody writes costs no fstat. Should a kernel ever grant one on
+    // a folder, its first read fails and the checksum fails as the refusal would.
+    if (const int lease_error = ProbeWriters(fd.Get()); lease_error != 0) {
+      struct stat info {};
+      if (::fstat(fd.Get(), &info) != 0) {
+        return SystemErrorFromErrno(errno);
+      }
+      if (const SystemError error = CheckRegular(info); error != kErrorSuccess) {
+        return error;
+      }
+      // EACCES (a file of another user), EINVAL (leases unsupported or disabled): just read.
+      if ((lease_error == EAGAIN || lease_error == EBUSY) &&
+          !lease_trust_.Unreliable(info.st_dev, fd.Get())) {
+        return kErrorSharingViolation;
+      }
     }
     ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     file = std::make_unique<FdReadableFile>(std::move(fd));
@@ -333,6 +390,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   PosixIoHooks hooks_;
+  LeaseTrustCache lease_trust_;
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/posix_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,6 +36,15 @@ long FdReadableFile::Read(void* buffer, std::size_t size) {
     const ssize_t got = ::read(fd_.Get(), buffer, size);
     if (got >= 0) {
       return static_cast<long>(got);
+    }
+    if ((errno == EAGAIN || errno == EWOULDBLOCK) && !blocking_) {
+      // A network or FUSE file system that honours the flag: wait for the data as intended.
+      blocking_ = true;
+      const int flags = ::fcntl(fd_.Get(), F_GETFL);
+      if (flags >= 0 && ::fcntl(fd_.Get(), F_SETFL, flags & ~O_NONBLOCK) == 0) {
+        continue;
+      }
+      return -1;
     }
     if (errno != EINTR) {
       return -1;

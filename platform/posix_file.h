@@ -15,7 +15,9 @@ namespace qs {
 // missing folder on the way; Windows tells them apart (2 and 3), and so do we.
 SystemError ErrorForPath(int errno_value, const std::string& path);
 
-// Reads a descriptor, retrying interrupted reads.
+// Reads a descriptor, retrying interrupted reads. A descriptor may still be non-blocking (files
+// are opened so, lest a FIFO hang the open): regular files ignore the flag on Linux, so it is
+// cleared only should a read ever answer EAGAIN, which saves a system call per file.
 class FdReadableFile final : public ReadableFile {
  public:
   explicit FdReadableFile(UniqueFd fd) : fd_(std::move(fd)) {}
@@ -23,6 +25,7 @@ class FdReadableFile final : public ReadableFile {
 
  private:
   UniqueFd fd_;
+  bool blocking_ = false;  // O_NONBLOCK known to be cleared
 };
 
 }  // namespace qs
