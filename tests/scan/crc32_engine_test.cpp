@@ -1,0 +1,232 @@
+// The engine's checksum of long files, computed while the next half of the buffer is read: the
+// same CRC as one pass over the bytes wherever a file ends, a read fails or a stop comes.
+#include "scan/crc32_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "scan/crc32_kernel.h"
+#include "tests/support/temp_dir.h"
+
+namespace qs {
+namespace {
+
+constexpr std::size_t kBlock = Crc32Engine::kReadBlockSize;
+constexpr std::size_t kHalf = Crc32Engine::kBlocksPerHalf * kBlock;
+
+std::string Bytes(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string data(size, '\0');
+  for (char& c : data) {
+    c = static_cast<char>(random());
+  }
+  return data;
+}
+
+// One pass over all the bytes at once, with no blocks: what the engine must match.
+std::uint32_t WholeCrc(std::string_view data) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+  return ~PortableCrc32Kernel().update(0xFFFFFFFFu, bytes, data.size());
+}
+
+// What the engine did: every read and gate call, and the threads that made them.
+struct Log {
+  std::mutex mutex;
+  int reads = 0;
+  int reads_after_failure = 0;
+  int gate_calls = 0;
+  std::set<std::thread::id> threads;
+
+  void Note(int& counter) {
+    std::lock_guard lock(mutex);
+    ++counter;
+    threads.insert(std::this_thread::get_id());
+  }
+};
+
+// A file served from memory, `chunk` bytes a read at most, failing from `fail_after` on.
+class ScriptedFile final : public ReadableFile {
+ public:
+  ScriptedFile(const std::string& text, std::size_t chunk, long fail_after, Log& log)
+      : text_(text), chunk_(chunk), fail_after_(fail_after), log_(log) {}
+  long Read(void* buffer, std::size_t size) override {
+    log_.Note(failed_ ? log_.reads_after_failure : log_.reads);
+    const std::size_t end = fail_after_ < 0 ? text_.size() : static_cast<std::size_t>(fail_after_);
+    if (fail_after_ >= 0 && offset_ >= end) {
+      failed_ = true;
+      return -1;
+    }
+    const std::size_t n = std::min({size, chunk_, end - offset_});
+    text_.copy(static_cast<char*>(buffer), n, offset_);
+    offset_ += n;
+    return static_cast<long>(n);
+  }
+
+ private:
+  const std::string& text_;
+  std::size_t chunk_;
+  long fail_after_;
+  Log& log_;
+  std::size_t offset_ = 0;
+  bool failed_ = false;
+};
+
+class ScriptedFileSystem final : public FileSystem {
+ public:
+  std::string text;
+  std::size_t chunk = kBlock;
+  long fail_after = -1;
+  Log log;
+
+  SystemError OpenForVerify(const std::string&, std::unique_ptr<ReadableFile>& file) override {
+    file = std::make_unique<ScriptedFile>(text, chunk, fail_after, log);
+    return kErrorSuccess;
+  }
+  SystemError OpenForReading(const std::string&, std::unique_ptr<ReadableFile>&) override {
+    return kErrorAccessDenied;
+  }
+  bool ListDirectory(const std::string&, std::vector<DirectoryEntry>&) override { return false; }
+  SystemError WriteFileAtomically(const std::string&, std::string_view) override {
+    return kErrorAccessDenied;
+  }
+  SystemError CreateEmptyFile(const std::string&) override { return kErrorAccessDenied; }
+  SystemError MoveFileNoReplace(const std::string&, const std::string&) override {
+    return kErrorAccessDenied;
+  }
+  SystemError DeleteFile(const std::string&) override { return kErrorAccessDenied; }
+};
+
+// Says stop at its `stop_at`-th call (never when 0).
+class CountingGate final : public ReadGate {
+ public:
+  explicit CountingGate(Log& log) : log_(log) {}
+  bool Continue() override {
+    log_.Note(log_.gate_calls);
+    return ++calls_ != stop_at;
+  }
+  int stop_at = 0;
+
+ private:
+  Log& log_;
+  int calls_ = 0;
+};
+
+class Crc32EngineTest : public ::testing::Test {
+ protected:
+  Crc32EngineTest() { engine_.BuildTable(); }
+
+  std::pair<SystemError, std::uint32_t> Checksum() {
+    std::uint32_t crc = 7;
+    const SystemError error = engine_.FileCrc32("/v", crc);
+    return {error, crc};
+  }
+  void ExpectOnlyThisThreadRead() {
+    EXPECT_EQ(fs_.log.threads, std::set<std::thread::id>{std::this_thread::get_id()});
+  }
+
+  ScriptedFileSystem fs_;
+  CountingGate gate_{fs_.log};
+  Crc32Engine engine_{fs_, &gate_};
+};
+
+// Sizes around a block, a half and the whole buffer, and files of an odd and an even number of
+// halves, one after the other through one engine, in both orders.
+TEST_F(Crc32EngineTest, MatchesOnePassOverTheBytesAroundEveryBoundary) {
+  const std::size_t sizes[] = {0,
+                               1,
+                               kBlock - 1,
+                               kBlock,
+                               kBlock + 1,
+                               kHalf - 1,
+                               kHalf,
+                               kHalf + 1,
+                               kHalf + kBlock,
+                               2 * kHalf - 1,
+                               2 * kHalf,
+                               2 * kHalf + 1,
+                               3 * kHalf + 5,
+                               5 * kHalf,
+                               7 * kHalf + 70001};
+  std::vector<std::size_t> order(std::begin(sizes), std::end(sizes));
+  order.insert(order.end(), std::rbegin(sizes), std::rend(sizes));
+  // Full blocks, then reads that fill no block (a half then holds short blocks).
+  for (const std::size_t chunk : {kBlock, std::size_t{100000}}) {
+    fs_.chunk = chunk;
+    for (const std::size_t size : order) {
+      fs_.text = Bytes(size, static_cast<unsigned>(size));
+      EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text)))
+          << size << " bytes, " << chunk << " a read";
+    }
+  }
+  ExpectOnlyThisThreadRead();
+}
+
+TEST_F(Crc32EngineTest, AReadFailureEndsTheDataWhereverItFalls) {
+  fs_.text = Bytes(6 * kHalf, 5);
+  const std::size_t failures[] = {
+      0, 1, kBlock, kHalf - 1, kHalf, kHalf + kBlock + 1, 2 * kHalf, 5 * kHalf + 3};
+  for (const std::size_t fail_after : failures) {
+    fs_.fail_after = static_cast<long>(fail_after);
+    fs_.log.reads = 0;
+    EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text.substr(0, fail_after))))
+        << fail_after;
+    // The blocks before the failure, the failing read, and nothing after it.
+    EXPECT_EQ(fs_.log.reads, static_cast<int>((fail_after + kBlock - 1) / kBlock) + 1)
+        << fail_after;
+  }
+  EXPECT_EQ(fs_.log.reads_after_failure, 0);
+  ExpectOnlyThisThreadRead();
+}
+
+// The gate is asked after every block; once it says stop no block is read, the engine answers
+// aborted and checksums the next file whole.
+TEST_F(Crc32EngineTest, AStopReadsNoFurtherBlockAndLeavesTheEngineUsable) {
+  const std::string long_file = Bytes(6 * kHalf, 9);
+  const std::string next_file = Bytes(3 * kHalf + 1, 10);
+  for (const int stop_at : {1, 2, 4, 5, 8, 9, 23}) {
+    CountingGate gate(fs_.log);
+    Crc32Engine engine(fs_, &gate);
+    engine.BuildTable();
+    fs_.text = long_file;
+    fs_.log.reads = 0;
+    fs_.log.gate_calls = 0;
+    gate.stop_at = stop_at;
+    std::uint32_t crc = 0;
+    EXPECT_EQ(engine.FileCrc32("/v", crc), kErrorOperationAborted) << stop_at;
+    EXPECT_EQ(fs_.log.reads, stop_at);
+    EXPECT_EQ(fs_.log.gate_calls, stop_at);
+    fs_.text = next_file;
+    EXPECT_EQ(engine.FileCrc32("/v", crc), kErrorSuccess) << stop_at;
+    EXPECT_EQ(crc, WholeCrc(next_file)) << stop_at;
+  }
+  ExpectOnlyThisThreadRead();
+}
+
+TEST_F(Crc32EngineTest, AsksTheGateOnceABlock) {
+  fs_.text = Bytes(3 * kHalf + 5, 3);
+  EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text)));
+  EXPECT_EQ(fs_.log.gate_calls, 3 * static_cast<int>(Crc32Engine::kBlocksPerHalf) + 1);
+}
+
+// Through the real file system, with the real read sizes of the disk.
+TEST(Crc32EngineOnDisk, MatchesOnePassOverTheBytes) {
+  test::TempDir dir;
+  Crc32Engine engine(RealFileSystem());
+  engine.BuildTable();
+  for (const std::size_t size : {kHalf - 1, kHalf + 1, 2 * kHalf, 5 * kHalf + 7, kBlock}) {
+    const std::string data = Bytes(size, static_cast<unsigned>(size) + 1);
+    const std::string path = dir.WriteFile("v" + std::to_string(size) + ".rar", data);
+    std::uint32_t crc = 0;
+    EXPECT_EQ(engine.FileCrc32(path, crc), kErrorSuccess) << size;
+    EXPECT_EQ(crc, WholeCrc(data)) << size;
+  }
+}
+
+}  // namespace
+}  // namespace qs
