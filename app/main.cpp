@@ -1,17 +1,19 @@
-// quarrystream: the desktop program, the headless runner and the watch-list commands.
+// quarrystream: the desktop program, the headless runner and the watch-list commands. Only the
+// desktop program needs Qt, and it is loaded from its module when it runs (desktop_module.h).
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/command_options.h"
 #include "app/console_messages.h"
+#include "app/desktop_module.h"
 #include "app/headless_runner.h"
-#include "app/qt_settings_store.h"
-#include "app/quarrystream_app.h"
 #include "app/signal_watcher.h"
 #include "app/watch_list_commands.h"
+#include "config/settings_store.h"
 #include "config/watch_list.h"
 #include "config/watch_list_editor.h"
 #include "platform/executable_paths.h"
@@ -19,12 +21,26 @@
 #include "platform/process_setup.h"
 #include "platform/profile_paths.h"
 
+#ifdef _WIN32
+#include "app/qt_settings_store.h"
+#else
+#include "config/ini_settings_store.h"
+#endif
+
 namespace {
 
-std::unique_ptr<qs::QtSettingsStore> OpenSettings(const qs::ProfileLocation& profile) {
+// The settings file the desktop program and the companion use, read as QSettings reads it. On
+// Windows QSettings keeps the default profile in the registry, which only QSettings reads.
+std::unique_ptr<qs::SettingsStore> OpenSettings(const qs::ProfileLocation& profile) {
+#ifdef _WIN32
   if (profile.settings_file.empty())
     return std::make_unique<qs::QtSettingsStore>();
   return std::make_unique<qs::QtSettingsStore>(QString::fromStdString(profile.settings_file));
+#else
+  return std::make_unique<qs::IniSettingsStore>(
+      qs::RealFileSystem(),
+      profile.settings_file.empty() ? qs::MirrowenSettingsFile() : profile.settings_file);
+#endif
 }
 
 }  // namespace
@@ -47,10 +63,8 @@ int main(int argc, char** argv) {
     case qs::RunMode::kVersion:
       std::fputs(qs::VersionText().c_str(), stdout);
       return 0;
-    case qs::RunMode::kDesktop: {
-      qs::QuarrystreamApp desktop;
-      return desktop.Run(options, argc, argv);
-    }
+    case qs::RunMode::kDesktop:
+      return qs::RunDesktopModule(argc, argv, options);
     default:
       break;
   }

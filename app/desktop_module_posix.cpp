@@ -1,0 +1,29 @@
+#include "app/desktop_module.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/executable_paths.h"
+
+namespace qs {
+
+int RunDesktopModule(int argc, char** argv, const CommandOptions& options) {
+  // From the executable's own folder only, never from the library search path.
+  const std::string path = ExecutableDirectory() + kDesktopModuleName;
+  void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    std::fprintf(stderr, "quarrystream: the desktop program cannot be loaded: %s\n", ::dlerror());
+    return 2;
+  }
+  const auto entry = reinterpret_cast<DesktopEntry>(::dlsym(module, kDesktopEntryName));
+  if (entry == nullptr) {
+    std::fprintf(stderr, "quarrystream: %s has no %s\n", path.c_str(), kDesktopEntryName);
+    return 2;
+  }
+  // The module stays loaded: Qt's own exit-time clean-up runs from it.
+  return entry(argc, argv, &options);
+}
+
+}  // namespace qs
