@@ -1,7 +1,9 @@
 #include "app/headless_runner.h"
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "app/terminal_display.h"
 #include "config/settings_keys.h"
@@ -66,6 +68,16 @@ class NoSleeper final : public Sleeper {
   void SleepFor(std::chrono::milliseconds) override {}
 };
 
+// When dirs.cfg last changed, so that edits made by --add, --remove and --include in another
+// process reach the running runner; nullopt when the file cannot be looked at.
+std::optional<std::filesystem::file_time_type> LastChange(const std::string& path) {
+  std::error_code ec;
+  const auto time = std::filesystem::last_write_time(path, ec);
+  if (ec)
+    return std::nullopt;
+  return time;
+}
+
 SystemError StartDetached(const std::vector<std::string>& arguments) {
   return StartArguments(arguments);
 }
@@ -102,6 +114,8 @@ void HeadlessRunner::WaitUntil(TimePoint deadline) {
 }
 
 int HeadlessRunner::RunContinuous() {
+  const std::string& dirs_path = setup_.editor->dirs_path();
+  auto loaded_change = LastChange(dirs_path);
   setup_.editor->LoadDirs();
   std::size_t row_count = setup_.list->Count();
   TerminalDisplay display(setup_.out, setup_.live,
@@ -145,6 +159,12 @@ int HeadlessRunner::RunContinuous() {
     if (quit_.load())
       break;
 
+    // The file is the master copy: an edit from another process takes effect at once (the list
+    // is shared with the worker under its lock, as the window's reloads are).
+    if (const auto change = LastChange(dirs_path); change && change != loaded_change) {
+      loaded_change = change;
+      setup_.editor->LoadDirs();
+    }
     row_count = setup_.list->Count();
     if (timer.TakeDueTick(Clock::now()))
       controller.OnCountdownTimer(kCountdownTimerId);
@@ -165,6 +185,10 @@ int HeadlessRunner::RunContinuous() {
     }
   }
   display.Finish();
+  // The runner never changes the list itself. A file that another process changed since the
+  // last look holds the newer list and is left as it is; otherwise the list is saved.
+  if (const auto change = LastChange(dirs_path); change && change != loaded_change)
+    return 0;
   const bool saved = setup_.editor->SaveDirs();
   return saved ? 0 : 1;
 }

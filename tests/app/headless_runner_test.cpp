@@ -234,6 +234,14 @@ TEST_F(HeadlessRunnerTest, HeadlessStopsOnSigtermAndKeepsDirsCfg) {
   const Finished end = Wait(child);
   EXPECT_EQ(end.status, 0) << first << end.output;
   EXPECT_EQ(ReadFile(profile_ + "/dirs.cfg"), before);
+
+  // An entry added by another process while the runner runs survives the runner's stop.
+  child = Spawn({program_, "--profile", profile_, "--headless"}, record_);
+  ASSERT_NE(ReadUntil(child.out, "Pass finished").find("Pass finished"), std::string::npos);
+  ASSERT_EQ(Run({"--add", "/added meanwhile", "/out"}).status, 0);
+  kill(child.pid, SIGTERM);
+  EXPECT_EQ(Wait(child).status, 0);
+  EXPECT_EQ(ReadFile(profile_ + "/dirs.cfg"), before + "1\r\n/added meanwhile\r\n/out\r\n");
   // Nothing but dirs.cfg is written at the stop: the settings file was never created.
   EXPECT_FALSE(test::Exists(profile_ + "/Mirrowen.conf"));
 }
