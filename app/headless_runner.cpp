@@ -68,14 +68,24 @@ class NoSleeper final : public Sleeper {
   void SleepFor(std::chrono::milliseconds) override {}
 };
 
-// When dirs.cfg last changed, so that edits made by --add, --remove and --include in another
-// process reach the running runner; nullopt when the file cannot be looked at.
-std::optional<std::filesystem::file_time_type> LastChange(const std::string& path) {
+// What tells that dirs.cfg changed, so that edits made by --add, --remove and --include in
+// another process reach the running runner: its time and size (a coarse clock can give two
+// writes the same time); nullopt when the file cannot be looked at.
+struct FileStamp {
+  std::filesystem::file_time_type time;
+  std::uintmax_t size = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+std::optional<FileStamp> LastChange(const std::string& path) {
   std::error_code ec;
-  const auto time = std::filesystem::last_write_time(path, ec);
+  FileStamp stamp{std::filesystem::last_write_time(path, ec), 0};
   if (ec)
     return std::nullopt;
-  return time;
+  stamp.size = std::filesystem::file_size(path, ec);
+  if (ec)
+    return std::nullopt;
+  return stamp;
 }
 
 SystemError StartDetached(const std::vector<std::string>& arguments) {
