@@ -45,6 +45,7 @@ class Crc32Engine {
   ReadGate* gate_;
   std::unique_ptr<std::uint32_t[]> table_;
   std::vector<unsigned char> buffer_;  // one buffer per engine, reused for every entry
+  unsigned char* block_ = nullptr;     // the read block inside it, on a cache line
 };
 
 }  // namespace qs
