@@ -1,6 +1,7 @@
 // Every file operation the scan engine and the watch list perform, behind one interface so that
 // tests can inject faults (a vanished volume, a full disk, a read error) deterministically.
-// The real implementation is stateless and may be used from any thread.
+// The real implementation may be used from any thread (its only state is a small, locked cache of
+// which devices are network or FUSE file systems).
 #pragma once
 
 #include <memory>
