@@ -45,8 +45,8 @@ void ScanController::StartScan() {
   if (worker_ != nullptr || shut_down_) {
     return;
   }
-  worker_ = StartScanWorker(
-      {setup_.sink, setup_.watch_list, setup_.settings, setup_.fs, setup_.completion});
+  worker_ = StartScanWorker({setup_.sink, setup_.watch_list, setup_.settings, setup_.fs,
+                             setup_.completion, setup_.checksum_threads});
   if (worker_ == nullptr) {
     // No thread could be made: stay idle and try again when the countdown runs out.
     setup_.display->SetStatusText(kStatusIdle);

@@ -17,6 +17,7 @@
 
 #include "scan/post_execution.h"
 #include "scan/scan_messages.h"
+#include "scan/scan_pass.h"
 
 namespace qs {
 
@@ -42,6 +43,7 @@ struct ScanControllerSetup {
   Sleeper* sleeper = nullptr;  // null: real sleeping
   // Starts the post-execution command's arguments; null: started for real, detached.
   ArgumentsStarter start_command;
+  unsigned checksum_threads = DefaultChecksumThreads();  // see ScanPassContext
 };
 
 class ScanController {

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "scan/sfv_file.h"
 #include "scan/state_file.h"
 #include "scan/text_util.h"
+#include "scan/volume_checksums.h"
 
 namespace qs {
 
@@ -41,9 +44,15 @@ std::int64_t FileProgress(std::size_t m, std::size_t entries) {
   return static_cast<std::int64_t>(std::min<std::size_t>(100, m * 100 / entries));
 }
 
+// State lines read ahead of the one being judged, so that the checksums of the next volumes
+// are under way while this one is computed. A handful keeps a helper thread busy; the bound
+// keeps a state file of millions of lines from being held in memory.
+constexpr std::size_t kLinesAhead = 4;
+
 class Pass {
  public:
-  explicit Pass(ScanPassContext& context) : c_(context), fs_(*context.fs) {}
+  explicit Pass(ScanPassContext& context)
+      : c_(context), fs_(*context.fs), checksums_(*context.fs, gate_, context.checksum_threads) {}
 
   unsigned Run();
 
@@ -83,14 +92,31 @@ class Pass {
                 std::size_t k, std::size_t set_count);
   bool VerifiedMarkerPresent(const std::string& directory);
 
+  bool ScanRows();
+  bool CheckLines(StateFileReader& reader, ArchiveSet& set);
+
   ScanPassContext& c_;
   FileSystem& fs_;
+  StopGate gate_{*this};
+  VolumeChecksums checksums_;
   std::int64_t last_row_percent_ = 0;
   std::vector<DirectoryEntry> listing_;
 };
 
 unsigned Pass::Run() {
   Trace("Thread has started...\n");
+  const bool finished = ScanRows();
+  checksums_.End();  // after an early end, the helper may still be reading a volume
+  c_.done_event->Set();
+  if (!finished) {
+    return 0;
+  }
+  Post(WM_SCAN_FINISHED, 0, 0);
+  Trace("Thread has ended...\n");
+  return 1;
+}
+
+bool Pass::ScanRows() {
   // The count is read again before every row: the window may add or remove rows meanwhile.
   for (std::size_t row = 0; row < c_.watch_list->Count(); ++row) {
     WatchEntry entry;
@@ -101,14 +127,10 @@ unsigned Pass::Run() {
       continue;
     }
     if (!ScanRow(row, entry)) {
-      c_.done_event->Set();
-      return 0;
+      return false;
     }
   }
-  c_.done_event->Set();
-  Post(WM_SCAN_FINISHED, 0, 0);
-  Trace("Thread has ended...\n");
-  return 1;
+  return true;
 }
 
 bool Pass::ScanRow(std::size_t row, const WatchEntry& entry) {
@@ -240,52 +262,13 @@ bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string&
     }
   }
 
-  const std::size_t entries = set.entry_names.size();
-  {
-    StopGate gate(*this);
-    Crc32Engine engine(fs_, &gate);
-    engine.BuildTable();
-    StateFileReader reader(std::move(state));
-    StateLine line;
-    std::size_t m = 0;
-    while (reader.Next(line)) {
-      Post(WM_SCAN_FILEPROGRESS, 0, FileProgress(m, entries));
-      ApplyFirstVolumeRule(line.name, set.first_volume_name);
-      if (StopRequested()) {
-        return false;
-      }
-      if (m >= entries) {
-        // A line without an SFV entry (the SFV file changed, or two SFV files share the
-        // directory) is not verified: the set stays incomplete until the state file is rebuilt
-        // from the SFV file. Nothing after it can change that, so the rest is not read: a
-        // state file of millions of lines costs no memory and posts no flood of progress.
-        set.statuses.push_back(0);
-        break;
-      }
-      std::uint32_t status = 1;
-      if (line.truncated) {
-        // Longer than any line this program writes: its status is unknown.
-        status = 0;
-      } else if (NeedsVerification(line)) {
-        std::uint32_t crc = 0;
-        const SystemError result = engine.FileCrc32(set.set_directory + line.name, crc);
-        if (result == kErrorOperationAborted) {
-          return false;  // stopped inside the checksum: end as at a stop check, write nothing
-        }
-        status = result == kErrorSuccess && CrcMatches(crc, set.expected_crcs[m]) ? 1 : 0;
-      }
-      set.statuses.push_back(status);
-      ++m;
-    }
-    Post(WM_SCAN_FILEPROGRESS, 0, 100);
-    engine.FreeTable();
-  }
-  if (StopRequested()) {
+  StateFileReader reader(std::move(state));
+  if (!CheckLines(reader, set) || StopRequested()) {
     return false;
   }
 
   // An SFV entry without a state line (the state file is shorter) is not verified either.
-  const bool complete = set.statuses.size() >= entries &&
+  const bool complete = set.statuses.size() >= set.entry_names.size() &&
                         std::none_of(set.statuses.begin(), set.statuses.end(),
                                      [](std::uint32_t status) { return status == 0; });
   if (complete) {
@@ -314,7 +297,74 @@ bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string&
   return true;
 }
 
+// Judges the state lines in order, posting the file progress before each. Lines are read up to
+// kLinesAhead ahead, and the checksum of each ahead that needs one is queued at once.
+bool Pass::CheckLines(StateFileReader& reader, ArchiveSet& set) {
+  struct AheadLine {
+    StateLine line;
+    bool queued = false;
+  };
+  const std::size_t entries = set.entry_names.size();
+  std::deque<AheadLine> ahead;
+  std::size_t lines_read = 0;
+  bool more = true;
+  for (std::size_t m = 0;; ++m) {
+    while (more && ahead.size() < kLinesAhead) {
+      AheadLine next;
+      if (!reader.Next(next.line)) {
+        more = false;
+        break;
+      }
+      const std::size_t index = lines_read++;
+      // A line without an SFV entry ends the reading (see below), so none after it is read.
+      more = index < entries;
+      next.queued = more && !next.line.truncated && NeedsVerification(next.line);
+      if (next.queued) {
+        checksums_.Queue(set.set_directory + next.line.name);
+      }
+      ahead.push_back(std::move(next));
+    }
+    if (ahead.empty()) {
+      break;
+    }
+    const AheadLine& current = ahead.front();
+    Post(WM_SCAN_FILEPROGRESS, 0, FileProgress(m, entries));
+    ApplyFirstVolumeRule(current.line.name, set.first_volume_name);
+    if (StopRequested()) {
+      return false;
+    }
+    if (m >= entries) {
+      // A line without an SFV entry (the SFV file changed, or two SFV files share the
+      // directory) is not verified: the set stays incomplete until the state file is rebuilt
+      // from the SFV file. Nothing after it can change that, so the rest is not read: a state
+      // file of millions of lines costs no memory and posts no flood of progress.
+      set.statuses.push_back(0);
+      break;
+    }
+    std::uint32_t status = 1;
+    if (current.line.truncated) {
+      // Longer than any line this program writes: its status is unknown.
+      status = 0;
+    } else if (current.queued) {
+      std::uint32_t crc = 0;
+      const SystemError result = checksums_.TakeNext(crc);
+      if (result == kErrorOperationAborted) {
+        return false;  // stopped inside the checksum: end as at a stop check, write nothing
+      }
+      status = result == kErrorSuccess && CrcMatches(crc, set.expected_crcs[m]) ? 1 : 0;
+    }
+    set.statuses.push_back(status);
+    ahead.pop_front();
+  }
+  Post(WM_SCAN_FILEPROGRESS, 0, 100);
+  return true;
+}
+
 }  // namespace
+
+unsigned DefaultChecksumThreads() {
+  return std::thread::hardware_concurrency() > 1 ? 2 : 1;
+}
 
 unsigned ScanThreadProc(ScanPassContext& context) {
   if (context.watch_list == nullptr || context.sink == nullptr || context.settings == nullptr ||

@@ -23,7 +23,13 @@ struct ScanPassContext {
   ManualResetEvent* stop_event = nullptr;   // set by the window to ask the pass to stop
   ManualResetEvent* done_event = nullptr;   // set by the pass when it leaves, whatever the reason
   const PauseGate* pause = nullptr;         // may be null
+  // 1: volumes are checksummed one after the other on the pass's thread; 2: a helper thread
+  // checksums the next volumes of a set meanwhile. Messages and files are the same either way.
+  unsigned checksum_threads = 1;
 };
+
+// 2 when the machine has a second core to give the checksums, else 1.
+unsigned DefaultChecksumThreads();
 
 // Runs one pass on the calling thread. Returns 1 after a normal end (WM_SCAN_FINISHED posted),
 // 0 after an early end (stop request, an SFV file that cannot be opened, a state file that

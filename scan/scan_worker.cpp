@@ -26,6 +26,7 @@ ScanWorker::ScanWorker(const ScanWorkerSetup& setup)
   context.stop_event = &hStopEvent;
   context.done_event = &hDoneEvent;
   context.pause = &pause;
+  context.checksum_threads = setup.checksum_threads;
 }
 
 std::unique_ptr<ScanWorker> StartScanWorker(const ScanWorkerSetup& setup) {

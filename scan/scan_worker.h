@@ -43,7 +43,8 @@ struct ScanWorkerSetup {
   const WatchList* watch_list = nullptr;
   const SettingsStore* settings = nullptr;
   FileSystem* fs = nullptr;
-  CompletionActions* completion = nullptr;  // may be null
+  CompletionActions* completion = nullptr;               // may be null
+  unsigned checksum_threads = DefaultChecksumThreads();  // see ScanPassContext
 };
 
 struct ScanWorker {

@@ -72,7 +72,8 @@ class ScanPass : public ::testing::Test, public CompletionActions {
     stop.Reset();
     done.Reset();
     CompletionActions* completion = companion ? static_cast<CompletionActions*>(&*companion) : this;
-    ScanPassContext context{&list, &sink, &settings, &fs, completion, &stop, &done, &pause};
+    ScanPassContext context{&list, &sink,  &settings,       &fs, completion, &stop,
+                            &done, &pause, checksum_threads};
     const unsigned result = ScanThreadProc(context);
     EXPECT_TRUE(done.IsSet());
     return result;
@@ -112,9 +113,18 @@ class ScanPass : public ::testing::Test, public CompletionActions {
   ManualResetEvent stop;
   ManualResetEvent done;
   PauseGate pause;
+  unsigned checksum_threads = 1;
 };
 
-TEST_F(ScanPass, PostsTheDesignedSequenceForTwoRowsOneExcluded) {
+// The cases whose outcome must not depend on whether a helper thread checksums ahead.
+class ScanPassThreads : public ScanPass, public ::testing::WithParamInterface<unsigned> {
+ protected:
+  void SetUp() override { checksum_threads = GetParam(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(OneAndTwoThreads, ScanPassThreads, ::testing::Values(1u, 2u));
+
+TEST_P(ScanPassThreads, PostsTheDesignedSequenceForTwoRowsOneExcluded) {
   WriteSet("excluded", "x.sfv", {{"x.rar", "x"}});
   AddRow(temp.Path("excluded"), "/out", 0);
   // Row 1: three folders (in, in/A, in/B); A's set lacks a volume, B's is complete.
@@ -138,7 +148,7 @@ TEST_F(ScanPass, PostsTheDesignedSequenceForTwoRowsOneExcluded) {
   EXPECT_EQ(fs.read[temp.Path("excluded/x.sfv")], 0);
 }
 
-TEST_F(ScanPass, WorkedExampleCompletesInThePassTheLastVolumeArrives) {
+TEST_P(ScanPassThreads, WorkedExampleCompletesInThePassTheLastVolumeArrives) {
   WriteSet("in/D", "x.sfv", {{"x.rar", "first volume"}, {"x.r00", "second volume", false}});
   AddRow(temp.Path("in"), temp.Path("out"));
   UseCompanion();
@@ -344,7 +354,7 @@ TEST_F(ScanPass, FollowsTheWatchListAsItChangesDuringThePass) {
 }
 
 // Each row: the SFV text, the volumes on disk, whether the set completes, the state file after.
-TEST_F(ScanPass, DecidesEachSetsCompletenessAndRecordsItsStatuses) {
+TEST_P(ScanPassThreads, DecidesEachSetsCompletenessAndRecordsItsStatuses) {
   WriteInt(settings, Setting::DeleteQuarrystream, 0);  // keep the state file to look at
   const std::string a = test::CrcText("aaa");
   const std::string b = test::CrcText("bbb");
@@ -378,7 +388,7 @@ TEST_F(ScanPass, DecidesEachSetsCompletenessAndRecordsItsStatuses) {
 
 // A state file that no longer fits its SFV file: an unpaired line keeps the set incomplete for
 // one pass (and ends the reading of the state file), a missing line counts as not verified.
-TEST_F(ScanPass, AStateFileOfAnotherLengthIsRebuiltFromTheSfvFile) {
+TEST_P(ScanPassThreads, AStateFileOfAnotherLengthIsRebuiltFromTheSfvFile) {
   WriteSet("in/D", "x.sfv", {{"a.rar", "aaa"}, {"b.rar", "bbb"}});
   AddRow(temp.Path("in"));
   const std::pair<std::string, std::string> cases[] = {
@@ -401,6 +411,44 @@ TEST_F(ScanPass, AStateFileOfAnotherLengthIsRebuiltFromTheSfvFile) {
   completed.clear();
   ASSERT_EQ(RunPass(), 1u);
   EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1 f100 f100 r0:100 end");
+  EXPECT_TRUE(completed.empty());
+}
+
+// Thirty volumes of sizes across block boundaries, some verified before (never read again, even
+// when gone since), some missing, some damaged: each status lands on its own line, and the file
+// progress still counts the lines one by one.
+TEST_P(ScanPassThreads, ALongSetIsJudgedLineByLineWhileChecksumsRunAhead) {
+  WriteInt(settings, Setting::DeleteQuarrystream, 0);
+  std::vector<Volume> volumes;
+  std::string state_before;
+  std::string state_after;
+  std::map<std::string, int> expected_verified;
+  std::string progress;
+  for (int i = 0; i < 30; ++i) {
+    const std::string name = "v" + std::to_string(100 + i) + ".rar";
+    const bool verified_before = i % 4 == 0;
+    const bool missing = i % 7 == 3;
+    const bool damaged = i % 11 == 5;
+    volumes.push_back(
+        {name, std::string(static_cast<std::size_t>(i) * 9000 + 1, char('a' + i)), !missing});
+    state_before += name + (verified_before ? " 1\r\n" : " 0\r\n");
+    const bool good = verified_before || (!missing && !damaged);
+    state_after += name + (good ? " 1\r\n" : " 0\r\n");
+    if (!verified_before) {
+      expected_verified[temp.Path("in/D/" + name)] = 1;
+    }
+    progress += "f" + std::to_string(i * 100 / 30) + " ";
+  }
+  WriteSet("in/D", "x.sfv", volumes);
+  for (int i = 5; i < 30; i += 11) {
+    temp.WriteFile("in/D/" + volumes[static_cast<std::size_t>(i)].name, "damaged");
+  }
+  temp.WriteFile(std::string("in/D/") + kStateFileName, state_before);
+  AddRow(temp.Path("in"));
+  ASSERT_EQ(RunPass(), 1u);
+  EXPECT_EQ(ReadFile(StateFile("in/D")), state_after);
+  EXPECT_EQ(fs.verified, expected_verified);
+  EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1 " + progress + "f100 r0:100 end");
   EXPECT_TRUE(completed.empty());
 }
 

@@ -1,0 +1,136 @@
+#include "scan/volume_checksums.h"
+
+#include <system_error>
+#include <utility>
+
+namespace qs {
+
+VolumeChecksums::VolumeChecksums(FileSystem& fs, ReadGate& gate, unsigned threads)
+    : fs_(fs), gate_(gate), want_helper_(threads > 1), engine_(fs, &gate) {
+  engine_.BuildTable();
+}
+
+VolumeChecksums::~VolumeChecksums() {
+  End();
+}
+
+void VolumeChecksums::End() {
+  Abandon();
+  want_helper_ = false;
+  if (helper_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      ending_ = true;
+    }
+    queued_.notify_one();
+    helper_.join();
+  }
+}
+
+void VolumeChecksums::Queue(std::string path) {
+  if (want_helper_ && !helper_.joinable()) {
+    StartHelper();
+  }
+  {
+    std::lock_guard lock(mutex_);
+    jobs_.push_back(Job{std::move(path)});
+  }
+  queued_.notify_one();
+}
+
+std::size_t VolumeChecksums::Pending() const {
+  std::lock_guard lock(mutex_);
+  return jobs_.size();
+}
+
+SystemError VolumeChecksums::TakeNext(std::uint32_t& crc) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    Job& oldest = jobs_.front();
+    if (oldest.state == JobState::kDone) {
+      const SystemError result = oldest.result;
+      crc = oldest.crc;
+      jobs_.pop_front();
+      return result;
+    }
+    // The oldest is queued, or the helper has it: then the next queued one is worth starting.
+    Job* job = oldest.state == JobState::kQueued ? &oldest : FirstQueued();
+    if (job == nullptr) {
+      finished_.wait(lock);
+      continue;
+    }
+    job->state = JobState::kRunning;
+    lock.unlock();
+    std::uint32_t job_crc = 0;
+    const SystemError result = engine_.FileCrc32(job->path, job_crc);
+    lock.lock();
+    job->result = result;
+    job->crc = job_crc;
+    job->state = JobState::kDone;
+  }
+}
+
+void VolumeChecksums::Abandon() {
+  std::unique_lock lock(mutex_);
+  // Marked done rather than removed: the running job must stay where the helper has it.
+  for (Job& job : jobs_) {
+    if (job.state == JobState::kQueued) {
+      job.state = JobState::kDone;
+      job.result = kErrorOperationAborted;
+    }
+  }
+  abandoning_.store(true, std::memory_order_relaxed);
+  finished_.wait(lock, [this] { return !helper_running_job_; });
+  jobs_.clear();
+  abandoning_.store(false, std::memory_order_relaxed);
+}
+
+bool VolumeChecksums::HelperGate::Continue() {
+  return !owner_.abandoning_.load(std::memory_order_relaxed) && owner_.gate_.Continue();
+}
+
+VolumeChecksums::Job* VolumeChecksums::FirstQueued() {
+  for (Job& job : jobs_) {
+    if (job.state == JobState::kQueued) {
+      return &job;
+    }
+  }
+  return nullptr;
+}
+
+void VolumeChecksums::StartHelper() {
+  try {
+    helper_ = std::thread([this] { HelperLoop(); });
+  } catch (const std::system_error&) {
+    want_helper_ = false;  // the owner computes every checksum, as on a single core
+  }
+}
+
+void VolumeChecksums::HelperLoop() {
+  HelperGate gate(*this);
+  Crc32Engine engine(fs_, &gate);
+  engine.BuildTable();
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    Job* job = nullptr;
+    queued_.wait(lock, [&] { return ending_ || (job = FirstQueued()) != nullptr; });
+    if (ending_) {
+      return;
+    }
+    // The job stays where it is while it runs: the owner removes only finished ones, and
+    // Abandon waits for this one to finish before it clears the queue.
+    job->state = JobState::kRunning;
+    helper_running_job_ = true;
+    lock.unlock();
+    std::uint32_t crc = 0;
+    const SystemError result = engine.FileCrc32(job->path, crc);
+    lock.lock();
+    job->result = result;
+    job->crc = crc;
+    job->state = JobState::kDone;
+    helper_running_job_ = false;
+    finished_.notify_one();
+  }
+}
+
+}  // namespace qs

@@ -1,0 +1,161 @@
+// The checksums of a set's volumes on two threads: every result belongs to its own volume and
+// comes back in queue order, the owner works on rather than wait for the helper, and a stop or
+// the end leaves no checksum running.
+#include "scan/volume_checksums.h"
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/scan/scan_test_support.h"
+
+namespace qs {
+namespace {
+
+constexpr std::size_t kBlock = Crc32Engine::kReadBlockSize;
+
+std::string Bytes(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string data(size, '\0');
+  for (char& c : data) {
+    c = static_cast<char>(random());
+  }
+  return data;
+}
+
+class StopGate final : public ReadGate {
+ public:
+  explicit StopGate(const ManualResetEvent& stop) : stop_(stop) {}
+  bool Continue() override { return !stop_.IsSet(); }
+
+ private:
+  const ManualResetEvent& stop_;
+};
+
+class VolumeChecksumsTest : public ::testing::Test {
+ protected:
+  std::string Serve(const std::string& name, std::string text, long fail_after = -1) {
+    const std::string path = temp.Path(name);
+    fs.Serve(path, test::FakeContent{std::move(text), kBlock, fail_after});
+    return path;
+  }
+
+  test::TempDir temp;
+  test::TestFileSystem fs;
+  ManualResetEvent stop;
+  StopGate gate{stop};
+};
+
+class VolumeChecksumsThreads : public VolumeChecksumsTest,
+                               public ::testing::WithParamInterface<unsigned> {};
+
+// Volumes of many sizes, missing ones and one whose reading fails, taken with a few queued
+// ahead as the set check does, many times over to give the threads every chance to mix them up.
+TEST_P(VolumeChecksumsThreads, EachResultIsItsOwnVolumesInQueueOrder) {
+  const std::size_t sizes[] = {0, 1, kBlock - 1, kBlock, kBlock + 1, 3 * kBlock + 17, 1000};
+  std::vector<std::string> paths;
+  std::vector<std::pair<SystemError, std::uint32_t>> expected;
+  for (unsigned i = 0; i < 28; ++i) {
+    const std::string name = "v" + std::to_string(i);
+    if (i % 9 == 4) {
+      paths.push_back(temp.Path(name));  // not there
+      expected.emplace_back(kErrorFileNotFound, 0);
+    } else if (i % 9 == 7) {
+      // The failed read ends the data: the CRC of what was read, which cannot match.
+      const std::string text = Bytes(2 * kBlock, i);
+      paths.push_back(Serve(name, text, static_cast<long>(kBlock + 5)));
+      expected.emplace_back(kErrorSuccess, test::ReferenceCrc(text.substr(0, kBlock + 5)));
+    } else {
+      const std::string text = Bytes(sizes[i % std::size(sizes)], i);
+      paths.push_back(Serve(name, text));
+      expected.emplace_back(kErrorSuccess, test::ReferenceCrc(text));
+    }
+  }
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    fs.ResetCounts();
+    VolumeChecksums checksums(fs, gate, GetParam());
+    std::size_t queued = 0;
+    for (std::size_t taken = 0; taken < paths.size(); ++taken) {
+      while (queued < paths.size() && queued < taken + 4) {
+        checksums.Queue(paths[queued++]);
+      }
+      std::uint32_t crc = 7;
+      const SystemError result = checksums.TakeNext(crc);
+      EXPECT_EQ(result, expected[taken].first) << taken;
+      if (result == kErrorSuccess) {
+        EXPECT_EQ(crc, expected[taken].second) << taken;
+      }
+    }
+    EXPECT_EQ(checksums.Pending(), 0u);
+    for (const std::string& path : paths) {
+      EXPECT_EQ(fs.verified[path], 1) << path;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(OneAndTwoThreads, VolumeChecksumsThreads, ::testing::Values(1u, 2u));
+
+// The helper is held inside the oldest volume; the owner, asked for its result, checksums the
+// next volume itself, and that is what lets the helper go on.
+TEST_F(VolumeChecksumsTest, TheOwnerChecksumsTheNextVolumeWhileTheHelperHoldsTheOldest) {
+  const std::string first_text = Bytes(3 * kBlock, 1);
+  const std::string second_text = Bytes(kBlock + 3, 2);
+  const std::string first = Serve("first", first_text);
+  const std::string second = Serve("second", second_text);
+  ManualResetEvent second_opened;
+  pid_t second_opener = 0;
+  fs.before_verify = [&](const std::string& path) {
+    if (path == second) {
+      second_opener = ::gettid();
+      second_opened.Set();
+    }
+  };
+  fs.HoldRead(first, 2);
+  VolumeChecksums checksums(fs, gate, 2);
+  checksums.Queue(first);
+  fs.read_hold.WaitEntered();  // the helper has the first volume
+  fs.read_hold.ReleaseWhen(second_opened);
+  checksums.Queue(second);
+  std::uint32_t crc = 0;
+  EXPECT_EQ(checksums.TakeNext(crc), kErrorSuccess);
+  EXPECT_EQ(crc, test::ReferenceCrc(first_text));
+  EXPECT_EQ(second_opener, ::gettid());
+  EXPECT_EQ(checksums.TakeNext(crc), kErrorSuccess);
+  EXPECT_EQ(crc, test::ReferenceCrc(second_text));
+}
+
+// A stop reaches the helper between two blocks; the volumes queued after it read at most one
+// block each, End() returns with nothing running, and nothing is pending afterwards.
+TEST_F(VolumeChecksumsTest, AStopEndsTheHelpersChecksumBetweenBlocksAndEndLeavesNothingRunning) {
+  const std::string big = Serve("big", Bytes(40 * kBlock, 3));
+  const std::string more[] = {Serve("more1", Bytes(40 * kBlock, 4)),
+                              Serve("more2", Bytes(40 * kBlock, 5))};
+  fs.HoldRead(big, 2);
+  VolumeChecksums checksums(fs, gate, 2);
+  checksums.Queue(big);
+  fs.read_hold.WaitEntered();
+  stop.Set();
+  fs.read_hold.Release();
+  std::uint32_t crc = 0;
+  EXPECT_EQ(checksums.TakeNext(crc), kErrorOperationAborted);
+  EXPECT_EQ(fs.blocks[big], 2);
+  for (const std::string& path : more) {
+    checksums.Queue(path);
+  }
+  checksums.End();
+  EXPECT_EQ(checksums.Pending(), 0u);
+  for (const std::string& path : more) {
+    EXPECT_LE(fs.blocks[path], 1) << path;
+  }
+  // After the end the owner computes alone, still within the stop.
+  checksums.Queue(more[0]);
+  EXPECT_EQ(checksums.TakeNext(crc), kErrorOperationAborted);
+}
+
+}  // namespace
+}  // namespace qs
