@@ -48,10 +48,12 @@ class FileSystem {
   // file is left behind.
   virtual SystemError WriteFileAtomically(const std::string& path, std::string_view content) = 0;
 
-  // As WriteFileAtomically, except that a link at `path` is replaced by the new file rather
-  // than followed: for the files the program keeps in folders that strangers fill, where a
-  // planted link must never make it write anywhere else. The default suits file systems
-  // without links.
+  // For the state file, which the program keeps in folders that strangers fill: as
+  // WriteFileAtomically, except that a link at `path` is replaced by the new file rather than
+  // followed (a planted link must never make it write anywhere else), and that nothing is
+  // flushed to disk. Readers still see the old file or the new one whole; a crash of the
+  // machine may lose the new one, which costs only a check done again, while a flush would cost
+  // every set a wait for the disk. The default suits file systems without links.
   virtual SystemError ReplaceFileAtomically(const std::string& path, std::string_view content) {
     return WriteFileAtomically(path, content);
   }

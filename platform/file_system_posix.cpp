@@ -242,11 +242,11 @@ class PosixFileSystem final : public FileSystem {
   }
 
   SystemError WriteFileAtomically(const std::string& path, std::string_view content) override {
-    return Replace(path, content, true);
+    return Replace(path, content, Links::kFollow, Flush::kToDisk);
   }
 
   SystemError ReplaceFileAtomically(const std::string& path, std::string_view content) override {
-    return Replace(path, content, false);
+    return Replace(path, content, Links::kReplace, Flush::kNone);
   }
 
   SystemError CreateEmptyFile(const std::string& path) override {
@@ -301,10 +301,16 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
-  // The crash-safe replace. With `follow_links`, what a link at `path` points to is replaced
-  // and the link stays (a settings file kept elsewhere stays linked); without, the link itself
-  // is replaced.
-  SystemError Replace(const std::string& path, std::string_view content, bool follow_links) const {
+  // kFollow: what a link at `path` points to is replaced and the link stays (a settings file
+  // kept elsewhere stays linked). kReplace: the link itself is replaced.
+  enum class Links { kFollow, kReplace };
+  enum class Flush { kToDisk, kNone };
+
+  // The replace through a temporary file and a rename, which readers see whole or not at all.
+  // kToDisk also makes it survive a crash of the machine.
+  SystemError Replace(const std::string& path, std::string_view content, Links links,
+                      Flush flush) const {
+    const bool follow_links = links == Links::kFollow;
     if (HoldsNul(path)) {
       return kErrorInvalidName;
     }
@@ -335,7 +341,7 @@ class PosixFileSystem final : public FileSystem {
       ::fchmod(fd.Get(), old_info.st_mode & 07777);
     }
     int error = 0;
-    if (!WriteAll(fd.Get(), content) || Fsync(fd.Get()) != 0) {
+    if (!WriteAll(fd.Get(), content) || (flush == Flush::kToDisk && Fsync(fd.Get()) != 0)) {
       error = errno;
     }
     if (::close(fd.Release()) != 0 && error == 0) {
@@ -347,6 +353,9 @@ class PosixFileSystem final : public FileSystem {
     if (error != 0) {
       ::unlink(temporary.c_str());
       return SystemErrorFromErrno(error);
+    }
+    if (flush == Flush::kNone) {
+      return kErrorSuccess;
     }
     // Makes the rename itself durable; the new content is already in place, so a failure here
     // changes nothing the caller could act on.
