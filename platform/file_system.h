@@ -30,7 +30,7 @@ class FileSystem {
 
   // Opens a volume for checksumming with read sharing only: a file that any process holds open
   // for writing answers kErrorSharingViolation (32). Other failures answer 2, 3 or 5. The file
-  // is read with the sequential-access hint.
+  // longer than one read is read with the sequential-access hint.
   virtual SystemError OpenForVerify(const std::string& path,
                                     std::unique_ptr<ReadableFile>& file) = 0;
 

@@ -88,15 +88,13 @@ class LeaseTrustCache {
 };
 
 // A read lease is refused with EAGAIN while anyone (this process included) has the file open for
-// writing: the closest Linux gets to a share mode that denies writers. The lease is dropped at
-// once; a writer that opens the file in between waits only for that instant (and its lease-break
-// SIGIO is ignored by the process). Returns 0 when the lease was granted, else the errno.
+// writing: the closest Linux gets to a share mode that denies writers. A granted lease is kept
+// until the first read proves the file longer than one read, or until the file is closed (see
+// FdReadableFile); a writer that opens the file in between waits only for that read (and its
+// lease-break SIGIO is ignored by the process). Returns 0 when the lease was granted, else the
+// errno.
 int ProbeWriters(int fd) {
-  if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
-    ::fcntl(fd, F_SETLEASE, F_UNLCK);
-    return 0;
-  }
-  return errno;
+  return ::fcntl(fd, F_SETLEASE, F_RDLCK) == 0 ? 0 : errno;
 }
 
 // The system reads a path up to its first NUL byte, so a path holding one would name another
@@ -165,7 +163,8 @@ class PosixFileSystem final : public FileSystem {
     // The probe comes first: a granted lease also proves a regular file (Linux grants leases on
     // nothing else), so a volume nobody writes costs no fstat. Should a kernel ever grant one on
     // a folder, its first read fails and the checksum fails as the refusal would.
-    if (const int lease_error = ProbeWriters(fd.Get()); lease_error != 0) {
+    const int lease_error = ProbeWriters(fd.Get());
+    if (lease_error != 0) {
       struct stat info {};
       if (::fstat(fd.Get(), &info) != 0) {
         return SystemErrorFromErrno(errno);
@@ -179,8 +178,10 @@ class PosixFileSystem final : public FileSystem {
         return kErrorSharingViolation;
       }
     }
-    ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    file = std::make_unique<FdReadableFile>(std::move(fd));
+    // The granted lease is let go of, and the hint given, once the file proves longer than one
+    // read; a volume read whole at once is closed (and so let go of) right after.
+    file = std::make_unique<FdReadableFile>(
+        std::move(fd), PendingOnLongRead{.lease = lease_error == 0, .sequential_hint = true});
     return kErrorSuccess;
   }
 

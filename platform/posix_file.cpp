@@ -32,6 +32,25 @@ SystemError ErrorForPath(int errno_value, const std::string& path) {
 }
 
 long FdReadableFile::Read(void* buffer, std::size_t size) {
+  const long got = ReadOnce(buffer, size);
+  if (got > 0 && (static_cast<std::size_t>(got) == size || !first_read_)) {
+    Settle();
+  }
+  first_read_ = false;
+  return got;
+}
+
+void FdReadableFile::Settle() {
+  if (pending_.lease) {
+    ::fcntl(fd_.Get(), F_SETLEASE, F_UNLCK);
+  }
+  if (pending_.sequential_hint) {
+    ::posix_fadvise(fd_.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
+  pending_ = {};
+}
+
+long FdReadableFile::ReadOnce(void* buffer, std::size_t size) {
   for (;;) {
     const ssize_t got = ::read(fd_.Get(), buffer, size);
     if (got >= 0) {

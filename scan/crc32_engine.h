@@ -11,8 +11,9 @@
 
 namespace qs {
 
-// Called between read blocks of a checksum; the worker rests there while paused. Returning
-// false abandons the checksum (a stop was requested).
+// Called between read blocks of a checksum (after every full block, and after every second read
+// when reads come back short); the worker rests there while paused. Returning false abandons the
+// checksum (a stop was requested).
 class ReadGate {
  public:
   virtual ~ReadGate() = default;

@@ -89,12 +89,33 @@ TEST(OpenForVerify, FileAnyProcessHoldsOpenForWritingIsASharingViolation) {
   EXPECT_EQ(Verify(path, &content), kErrorSuccess);
   EXPECT_EQ(content, data);
   ::close(reader);
-  // No read lease is left behind to stall the next writer: a non-blocking open would fail.
-  std::unique_ptr<ReadableFile> open_file;
-  ASSERT_EQ(fs.OpenForVerify(path, open_file), kErrorSuccess);
-  const int next_writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
-  EXPECT_GE(next_writer, 0);
-  ::close(next_writer);
+}
+
+// The probe's read lease stalls a writer only until the file proves longer than one read, or
+// until it is closed: a writer's non-blocking open fails exactly in that window.
+TEST(OpenForVerify, LetsGoOfTheLeaseAfterOneFullReadOrAtTheClose) {
+  test::TempDir dir;
+  const auto writer_opens = [](const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) {
+      ::close(fd);
+    }
+    return fd >= 0;
+  };
+  std::string block(128 * 1024, '\0');
+  const std::string small = dir.WriteFile("small.rar", "one block holds it");
+  std::unique_ptr<ReadableFile> file;
+  ASSERT_EQ(fs.OpenForVerify(small, file), kErrorSuccess);
+  EXPECT_EQ(file->Read(block.data(), block.size()), 18);
+  EXPECT_FALSE(writer_opens(small));
+  EXPECT_EQ(file->Read(block.data(), block.size()), 0);
+  file.reset();
+  EXPECT_TRUE(writer_opens(small));
+
+  const std::string large = dir.WriteFile("large.rar", std::string(3 * block.size() + 1, 'x'));
+  ASSERT_EQ(fs.OpenForVerify(large, file), kErrorSuccess);
+  EXPECT_EQ(file->Read(block.data(), block.size()), static_cast<long>(block.size()));
+  EXPECT_TRUE(writer_opens(large));  // while the rest is read
 }
 
 TEST(OpenForReading, SharesWithWritersAndRefusesFolders) {

@@ -7,6 +7,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "scan/crc32_kernel.h"
@@ -186,10 +187,20 @@ TEST_F(Crc32EngineTest, AStopReadsNoFurtherBlockAndLeavesTheEngineUsable) {
   }
 }
 
-TEST_F(Crc32EngineTest, AsksTheGateOnceABlock) {
-  fs_.text = Bytes(12 * kBlock + 5, 3);
-  EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text)));
-  EXPECT_EQ(fs_.log.gate_calls, 13);
+// After each full block; after a short read only once the next read brought data too, so the
+// end of a file follows its last block at once.
+TEST_F(Crc32EngineTest, AsksTheGateAfterEveryFullBlockAndEverySecondShortRead) {
+  const std::tuple<std::size_t, std::size_t, int> cases[] = {
+      // size, bytes a read, gate calls
+      {12 * kBlock + 5, kBlock, 12}, {12 * kBlock, kBlock, 12}, {5, kBlock, 0},      {0, kBlock, 0},
+      {10 * 1000, 1000, 5},          {10 * 1000 + 1, 1000, 5},  {11 * 1000, 1000, 5}};
+  for (const auto& [size, chunk, gate_calls] : cases) {
+    fs_.text = Bytes(size, 3);
+    fs_.chunk = chunk;
+    fs_.log.gate_calls = 0;
+    EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text))) << size;
+    EXPECT_EQ(fs_.log.gate_calls, gate_calls) << size << " bytes, " << chunk << " a read";
+  }
 }
 
 // Through the real file system, with the real read sizes of the disk.
