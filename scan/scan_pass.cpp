@@ -45,9 +45,10 @@ std::int64_t FileProgress(std::size_t m, std::size_t entries) {
 }
 
 // State lines read ahead of the one being judged, so that the checksums of the next volumes
-// are under way while this one is computed. A handful keeps a helper thread busy; the bound
-// keeps a state file of millions of lines from being held in memory.
-constexpr std::size_t kLinesAhead = 4;
+// are under way while this one is computed. Sixteen keep the helper thread from running dry
+// (and sleeping) among small volumes: 2,000 of 64 KiB take 38-40 ms against 41-43 ms with four.
+// The bound keeps a state file of millions of lines from being held in memory.
+constexpr std::size_t kLinesAhead = 16;
 
 class Pass {
  public:
