@@ -15,12 +15,24 @@
 namespace qs {
 
 struct DirectoryEntry {
-  std::string name;       // the entry's own name, never "." or ".."
-  std::string full_path;  // the listed directory (any trailing separator dropped), '/', name
+  std::string name;  // the entry's own name, never "." or ".."
   // True only for real directories: a symbolic link to a directory reports false, so that a
   // walk never descends into a link (a link loop must never hang a pass).
   bool is_directory = false;
 };
+
+// The full path of an entry `name` listed in `directory`: the directory with any trailing
+// separators dropped, one '/', the name. Listings hand out names only: most entries of a
+// folder are never opened by path, and a folder of thousands of volumes is listed often.
+inline std::string PathInDirectory(std::string_view directory, std::string_view name) {
+  while (!directory.empty() && directory.back() == '/') {
+    directory.remove_suffix(1);
+  }
+  std::string path;
+  path.reserve(directory.size() + 1 + name.size());
+  path.append(directory).append(1, '/').append(name);
+  return path;
+}
 
 // A path holding a NUL byte names no file: every operation refuses it (kErrorInvalidName, or a
 // listing that fails) rather than act on the file the path names up to that byte.

@@ -210,11 +210,6 @@ class PosixFileSystem final : public FileSystem {
       ::close(fd);
       return false;
     }
-    std::string prefix = directory;
-    while (!prefix.empty() && prefix.back() == '/') {
-      prefix.pop_back();
-    }
-    prefix.push_back('/');
     bool ok = true;
     for (;;) {
       errno = 0;
@@ -233,7 +228,7 @@ class PosixFileSystem final : public FileSystem {
         is_directory =
             ::fstatat(fd, item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
       }
-      entries.push_back({std::string(name), prefix + std::string(name), is_directory});
+      entries.push_back({std::string(name), is_directory});
     }
     ::closedir(dir);
     if (!ok) {

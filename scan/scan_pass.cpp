@@ -167,7 +167,8 @@ bool Pass::CollectDirectories(const WatchEntry& entry, std::vector<std::string>&
         return false;
       }
       if (listed.is_directory) {
-        queue.push_back(std::move(listed.full_path));
+        std::string path = PathInDirectory(queue[j], listed.name);
+        queue.push_back(std::move(path));  // after the join: the push may move queue[j]
       }
     }
   }
@@ -199,12 +200,13 @@ bool Pass::FindSfvFiles(std::size_t row, const std::vector<std::string>& queue,
       if (listed.is_directory || !IsSfvFileName(listed.name)) {
         continue;
       }
+      std::string path = PathInDirectory(queue[taken], listed.name);
       // Read for every SFV file, so a change in the settings dialog counts at once.
       if (IsOn(*c_.settings, Setting::CreateNoCheckFile) &&
-          VerifiedMarkerPresent(SetDirectoryOf(listed.full_path))) {
+          VerifiedMarkerPresent(SetDirectoryOf(path))) {
         continue;
       }
-      sfv_list.push_back(std::move(listed.full_path));
+      sfv_list.push_back(std::move(path));
     }
   }
   Trace("End scanning dirs...\n");
