@@ -1,6 +1,7 @@
 // A manual-reset event: once set it stays set until reset, and wakes every waiter.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -19,7 +20,9 @@ class ManualResetEvent {
  private:
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
-  bool set_ = false;
+  // Written under the mutex; IsSet reads it without, as the worker asks at every listed entry
+  // and every read block, from two threads at once.
+  std::atomic<bool> set_{false};
 };
 
 }  // namespace qs

@@ -2,6 +2,7 @@
 // never holds a lock the window's thread needs while it rests.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -19,7 +20,9 @@ class PauseGate {
  private:
   mutable std::mutex mutex_;
   mutable std::condition_variable resumed_;
-  bool paused_ = false;
+  // Written under the mutex; read without it first, since the worker passes the gate at every
+  // listed entry and every read block, from two threads at once.
+  std::atomic<bool> paused_{false};
 };
 
 }  // namespace qs
