@@ -34,6 +34,16 @@ inline std::string PathInDirectory(std::string_view directory, std::string_view 
   return path;
 }
 
+// The volumes of one set opened by name, relative to their folder as it was when it was opened:
+// one path lookup for the folder, not one for every component of every volume's path.
+class FolderHandle {
+ public:
+  virtual ~FolderHandle() = default;
+  // As FileSystem::OpenForVerify of the folder's path followed by `name`. May be used from
+  // several threads at once.
+  virtual SystemError OpenForVerify(std::string_view name, std::unique_ptr<ReadableFile>& file) = 0;
+};
+
 // A path holding a NUL byte names no file: every operation refuses it (kErrorInvalidName, or a
 // listing that fails) rather than act on the file the path names up to that byte.
 class FileSystem {
@@ -49,6 +59,12 @@ class FileSystem {
   // Opens a text file (SFV, state file, dirs.cfg) for reading with sharing allowed.
   virtual SystemError OpenForReading(const std::string& path,
                                      std::unique_ptr<ReadableFile>& file) = 0;
+
+  // Opens `folder`, a path ending in '/', for opening the volumes of a set by name: the volume
+  // `name` is the one whose path is the folder's followed by the name. The default joins the two
+  // and calls OpenForVerify, which suits decorators and fakes. It never fails, nor does the real
+  // one: a folder it cannot open gives the default, so that each volume fails by its own path.
+  virtual std::unique_ptr<FolderHandle> OpenFolder(const std::string& folder);
 
   // Lists a directory by its full path. Returns false when it cannot be listed; `entries` then
   // holds nothing. Order is the order the system returns.

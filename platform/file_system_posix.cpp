@@ -49,6 +49,25 @@ bool LeaseProbeUnreliable(int fd) {
   }
 }
 
+// Disk file systems whose reads come back short only at the end of a file (a network or FUSE
+// file system may answer any read short).
+bool ShortReadsOnlyAtTheEnd(int fd) {
+  struct statfs info {};
+  if (::fstatfs(fd, &info) != 0) {
+    return false;
+  }
+  switch (static_cast<unsigned long>(info.f_type)) {
+    case 0xEF53UL:      // ext2, ext3, ext4
+    case 0x58465342UL:  // XFS
+    case 0x9123683EUL:  // Btrfs
+    case 0xF2F52010UL:  // F2FS
+    case 0x01021994UL:  // tmpfs
+      return true;
+    default:
+      return false;
+  }
+}
+
 // The answer of LeaseProbeUnreliable per device, so that a share where every volume reports a
 // writer costs one fstatfs, not one per volume. Entries age out: a device number freed by an
 // unmount is soon given to another mount, which may be of another kind.
@@ -160,6 +179,14 @@ class PosixFileSystem final : public FileSystem {
     if (const SystemError error = OpenNonBlocking(path, fd); error != kErrorSuccess) {
       return error;
     }
+    return VerifyOpened(std::move(fd), false, file);
+  }
+
+  std::unique_ptr<FolderHandle> OpenFolder(const std::string& folder) override;
+
+  // The rest of OpenForVerify once the file is open.
+  SystemError VerifyOpened(UniqueFd fd, bool short_reads_only_at_the_end,
+                           std::unique_ptr<ReadableFile>& file) {
     // The probe comes first: a granted lease also proves a regular file (Linux grants leases on
     // nothing else), so a volume nobody writes costs no fstat. Should a kernel ever grant one on
     // a folder, its first read fails and the checksum fails as the refusal would.
@@ -181,7 +208,9 @@ class PosixFileSystem final : public FileSystem {
     // The granted lease is let go of, and the hint given, once the file proves longer than one
     // read; a volume read whole at once is closed (and so let go of) right after.
     file = std::make_unique<FdReadableFile>(
-        std::move(fd), PendingOnLongRead{.lease = lease_error == 0, .sequential_hint = true});
+        std::move(fd), VolumeRead{.lease = lease_error == 0,
+                                  .sequential_hint = true,
+                                  .short_read_ends = short_reads_only_at_the_end});
     return kErrorSuccess;
   }
 
@@ -397,6 +426,55 @@ class PosixFileSystem final : public FileSystem {
   PosixIoHooks hooks_;
   LeaseTrustCache lease_trust_;
 };
+
+// A set's folder held open by an O_PATH descriptor; its volumes are opened relative to it.
+class PosixFolder final : public FolderHandle {
+ public:
+  PosixFolder(PosixFileSystem& fs, std::string path, UniqueFd fd)
+      : fs_(fs),
+        path_(std::move(path)),
+        fd_(std::move(fd)),
+        short_reads_only_at_the_end_(ShortReadsOnlyAtTheEnd(fd_.Get())) {}
+
+  SystemError OpenForVerify(std::string_view name, std::unique_ptr<ReadableFile>& file) override {
+    file.reset();
+    if (name.find('\0') != std::string_view::npos) {
+      return kErrorInvalidName;
+    }
+    // The folder's path followed by the name, as the set check names its volumes: a leading
+    // separator of the name adds nothing, and no name at all is the folder itself.
+    std::string relative(name.substr(std::min(name.find_first_not_of('/'), name.size())));
+    if (relative.empty()) {
+      relative.push_back('.');
+    }
+    UniqueFd fd(
+        ::openat(fd_.Get(), relative.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.Valid()) {
+      const int open_error = errno;
+      std::string path = path_;
+      path.append(name);
+      return ErrorForPath(open_error, path);
+    }
+    return fs_.VerifyOpened(std::move(fd), short_reads_only_at_the_end_, file);
+  }
+
+ private:
+  PosixFileSystem& fs_;
+  std::string path_;
+  UniqueFd fd_;
+  bool short_reads_only_at_the_end_;
+};
+
+std::unique_ptr<FolderHandle> PosixFileSystem::OpenFolder(const std::string& folder) {
+  if (folder.empty() || folder.back() != '/' || HoldsNul(folder)) {
+    return FileSystem::OpenFolder(folder);
+  }
+  UniqueFd fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.Valid()) {
+    return FileSystem::OpenFolder(folder);
+  }
+  return std::make_unique<PosixFolder>(*this, folder, std::move(fd));
+}
 
 }  // namespace
 

@@ -32,7 +32,14 @@ SystemError ErrorForPath(int errno_value, const std::string& path) {
 }
 
 long FdReadableFile::Read(void* buffer, std::size_t size) {
+  if (ended_) {
+    return 0;
+  }
   const long got = ReadOnce(buffer, size);
+  if (got >= 0 && static_cast<std::size_t>(got) < size && volume_.lease &&
+      volume_.short_read_ends) {
+    ended_ = true;
+  }
   if (got > 0 && (static_cast<std::size_t>(got) == size || !first_read_)) {
     Settle();
   }
@@ -41,13 +48,13 @@ long FdReadableFile::Read(void* buffer, std::size_t size) {
 }
 
 void FdReadableFile::Settle() {
-  if (pending_.lease) {
+  if (volume_.lease) {
     ::fcntl(fd_.Get(), F_SETLEASE, F_UNLCK);
   }
-  if (pending_.sequential_hint) {
+  if (volume_.sequential_hint) {
     ::posix_fadvise(fd_.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   }
-  pending_ = {};
+  volume_ = {};
 }
 
 long FdReadableFile::ReadOnce(void* buffer, std::size_t size) {

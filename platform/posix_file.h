@@ -15,24 +15,27 @@ namespace qs {
 // missing folder on the way; Windows tells them apart (2 and 3), and so do we.
 SystemError ErrorForPath(int errno_value, const std::string& path);
 
+// How a volume opened for verifying is read. The writer probe's read lease may still be held
+// and the sequential-access hint still to give: both are settled by the first read that proves
+// the file longer than one read (a full read, or a second read with data). A file read whole
+// by its first read needs no hint, and closing it lets go of the lease, which saves two system
+// calls a small volume; the lease is then held only from the open to the read that finds the
+// end. Where the file system returns short reads only at the end of a file, a short read while
+// the lease is held is that end (nobody can write the file meanwhile), which saves the read
+// that would find it.
+struct VolumeRead {
+  bool lease = false;
+  bool sequential_hint = false;
+  bool short_read_ends = false;
+};
+
 // Reads a descriptor, retrying interrupted reads. A descriptor may still be non-blocking (files
 // are opened so, lest a FIFO hang the open): regular files ignore the flag on Linux, so it is
 // cleared only should a read ever answer EAGAIN, which saves a system call per file.
-//
-// A volume opened for verifying may come with the read lease of the writer probe still held and
-// the sequential-access hint still to give. Both are settled by the first read that proves the
-// file longer than one read: a full read, or a second read with data. A file read whole by its
-// first read needs no hint, and closing it lets go of the lease, which saves two system calls a
-// small volume. The lease is then held only from the open to the read that finds the end.
-struct PendingOnLongRead {
-  bool lease = false;
-  bool sequential_hint = false;
-};
-
 class FdReadableFile final : public ReadableFile {
  public:
-  explicit FdReadableFile(UniqueFd fd, PendingOnLongRead pending = {})
-      : fd_(std::move(fd)), pending_(pending) {}
+  explicit FdReadableFile(UniqueFd fd, VolumeRead volume = {})
+      : fd_(std::move(fd)), volume_(volume) {}
   long Read(void* buffer, std::size_t size) override;
 
  private:
@@ -40,9 +43,10 @@ class FdReadableFile final : public ReadableFile {
   void Settle();
 
   UniqueFd fd_;
-  PendingOnLongRead pending_;
+  VolumeRead volume_;
   bool blocking_ = false;  // O_NONBLOCK known to be cleared
   bool first_read_ = true;
+  bool ended_ = false;
 };
 
 }  // namespace qs

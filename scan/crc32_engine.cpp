@@ -37,6 +37,18 @@ void Crc32Engine::FreeTable() {
 }
 
 SystemError Crc32Engine::FileCrc32(const std::string& path, std::uint32_t& crc) {
+  return Checksum(
+      [&](std::unique_ptr<ReadableFile>& file) { return fs_.OpenForVerify(path, file); }, crc);
+}
+
+SystemError Crc32Engine::FileCrc32(FolderHandle& folder, std::string_view name,
+                                   std::uint32_t& crc) {
+  return Checksum(
+      [&](std::unique_ptr<ReadableFile>& file) { return folder.OpenForVerify(name, file); }, crc);
+}
+
+template <class Open>
+SystemError Crc32Engine::Checksum(Open open, std::uint32_t& crc) {
   crc = 0xFFFFFFFFu;
   SystemError result = kErrorSuccess;
   // The table only says the engine was set up; the kernel does the arithmetic (it gives the
@@ -46,7 +58,7 @@ SystemError Crc32Engine::FileCrc32(const std::string& path, std::uint32_t& crc) 
   }
   if (result == kErrorSuccess) {
     std::unique_ptr<ReadableFile> file;
-    result = fs_.OpenForVerify(path, file);
+    result = open(file);
     if (result == kErrorSuccess && !file) {
       result = kErrorCrc;
     }

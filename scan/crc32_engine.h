@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/file_system.h"
 #include "platform/system_error.h"
@@ -38,12 +39,17 @@ class Crc32Engine {
   // on every path, so a call that reads nothing leaves 0 in it; after a stop it holds the CRC
   // of the blocks read so far, which nobody may use.
   SystemError FileCrc32(const std::string& path, std::uint32_t& crc);
+  // The same for the file `name` of an open folder (see FileSystem::OpenFolder).
+  SystemError FileCrc32(FolderHandle& folder, std::string_view name, std::uint32_t& crc);
 
   const std::uint32_t* Table() const { return table_.get(); }
 
   static constexpr std::size_t kReadBlockSize = 128 * 1024;
 
  private:
+  template <class Open>
+  SystemError Checksum(Open open, std::uint32_t& crc);
+
   FileSystem& fs_;
   ReadGate* gate_;
   std::unique_ptr<std::uint32_t[]> table_;

@@ -308,6 +308,8 @@ bool Pass::CheckLines(StateFileReader& reader, ArchiveSet& set) {
     bool queued = false;
   };
   const std::size_t entries = set.entry_names.size();
+  // The volumes are opened by name in the set's folder, held open for the set.
+  const std::shared_ptr<FolderHandle> folder = fs_.OpenFolder(set.set_directory);
   std::deque<AheadLine> ahead;
   std::size_t lines_read = 0;
   bool more = true;
@@ -323,7 +325,7 @@ bool Pass::CheckLines(StateFileReader& reader, ArchiveSet& set) {
       more = index < entries;
       next.queued = more && !next.line.truncated && NeedsVerification(next.line);
       if (next.queued) {
-        checksums_.Queue(set.set_directory + next.line.name);
+        checksums_.Queue(folder, next.line.name);
       }
       ahead.push_back(std::move(next));
     }

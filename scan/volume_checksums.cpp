@@ -27,13 +27,13 @@ void VolumeChecksums::End() {
   }
 }
 
-void VolumeChecksums::Queue(std::string path) {
+void VolumeChecksums::Queue(std::shared_ptr<FolderHandle> folder, std::string name) {
   if (want_helper_ && !helper_.joinable()) {
     StartHelper();
   }
   {
     std::lock_guard lock(mutex_);
-    jobs_.push_back(Job{std::move(path)});
+    jobs_.push_back(Job{std::move(folder), std::move(name)});
   }
   queued_.notify_one();
 }
@@ -62,7 +62,7 @@ SystemError VolumeChecksums::TakeNext(std::uint32_t& crc) {
     job->state = JobState::kRunning;
     lock.unlock();
     std::uint32_t job_crc = 0;
-    const SystemError result = engine_.FileCrc32(job->path, job_crc);
+    const SystemError result = engine_.FileCrc32(*job->folder, job->name, job_crc);
     lock.lock();
     job->result = result;
     job->crc = job_crc;
@@ -123,7 +123,7 @@ void VolumeChecksums::HelperLoop() {
     helper_running_job_ = true;
     lock.unlock();
     std::uint32_t crc = 0;
-    const SystemError result = engine.FileCrc32(job->path, crc);
+    const SystemError result = engine.FileCrc32(*job->folder, job->name, crc);
     lock.lock();
     job->result = result;
     job->crc = crc;

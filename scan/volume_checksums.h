@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,8 +32,8 @@ class VolumeChecksums {
   VolumeChecksums(const VolumeChecksums&) = delete;
   VolumeChecksums& operator=(const VolumeChecksums&) = delete;
 
-  // Queues the checksum of `path`. Results come back in queue order.
-  void Queue(std::string path);
+  // Queues the checksum of the volume `name` in `folder`. Results come back in queue order.
+  void Queue(std::shared_ptr<FolderHandle> folder, std::string name);
   // The checksums queued and not yet taken.
   std::size_t Pending() const;
   // Takes the result of the oldest pending checksum (pending: at least one), as
@@ -48,7 +49,8 @@ class VolumeChecksums {
  private:
   enum class JobState { kQueued, kRunning, kDone };
   struct Job {
-    std::string path;
+    std::shared_ptr<FolderHandle> folder;
+    std::string name;
     JobState state = JobState::kQueued;
     SystemError result = kErrorSuccess;
     std::uint32_t crc = 0;

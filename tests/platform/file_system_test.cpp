@@ -118,6 +118,41 @@ TEST(OpenForVerify, LetsGoOfTheLeaseAfterOneFullReadOrAtTheClose) {
   EXPECT_TRUE(writer_opens(large));  // while the rest is read
 }
 
+// Volumes opened by name in an open folder: the same bytes and the same answers as by path, a
+// leading separator adding nothing, and the folder's own volumes even after it was renamed.
+TEST(OpenFolder, OpensVolumesByNameAsByTheirPaths) {
+  test::TempDir dir;
+  const std::string large(3 * 128 * 1024 + 5, 'L');
+  dir.WriteFile("set/small.rar", "small volume");
+  dir.WriteFile("set/large.rar", large);
+  dir.MakeDir("set/folder");
+  const std::string set = dir.Path("set") + "/";
+  const std::unique_ptr<FolderHandle> folder = fs.OpenFolder(set);
+  const auto read_all = [&](std::string_view name, std::string& content) {
+    std::unique_ptr<ReadableFile> file;
+    const SystemError error = folder->OpenForVerify(name, file);
+    char block[128 * 1024];
+    for (long got = 0; file != nullptr && (got = file->Read(block, sizeof block)) > 0;) {
+      content.append(block, static_cast<std::size_t>(got));
+    }
+    return error;
+  };
+  for (const char* name : {"small.rar", "/small.rar", "large.rar", "missing.rar", "missing/x.rar",
+                           "folder", "", "small.rar/x"}) {
+    std::string by_name;
+    std::string by_path;
+    EXPECT_EQ(read_all(name, by_name), Verify(set + name, &by_path)) << name;
+    EXPECT_EQ(by_name, by_path) << name;
+  }
+  std::string content;
+  ASSERT_EQ(::rename(set.c_str(), dir.Path("renamed").c_str()), 0);
+  EXPECT_EQ(read_all("large.rar", content), kErrorSuccess);
+  EXPECT_EQ(content, large);
+  // A folder that cannot be opened gives volumes that fail by their own paths.
+  std::unique_ptr<ReadableFile> file;
+  EXPECT_EQ(fs.OpenFolder(set)->OpenForVerify("small.rar", file), kErrorPathNotFound);
+}
+
 TEST(OpenForReading, SharesWithWritersAndRefusesFolders) {
   test::TempDir dir;
   const std::string path = dir.WriteFile("x.sfv", "a 1\n");

@@ -39,13 +39,14 @@ class StopGate final : public ReadGate {
 class VolumeChecksumsTest : public ::testing::Test {
  protected:
   std::string Serve(const std::string& name, std::string text, long fail_after = -1) {
-    const std::string path = temp.Path(name);
-    fs.Serve(path, test::FakeContent{std::move(text), kBlock, fail_after});
-    return path;
+    fs.Serve(temp.Path(name), test::FakeContent{std::move(text), kBlock, fail_after});
+    return name;
   }
+  void Queue(VolumeChecksums& checksums, const std::string& name) { checksums.Queue(folder, name); }
 
   test::TempDir temp;
   test::TestFileSystem fs;
+  std::shared_ptr<FolderHandle> folder = fs.OpenFolder(temp.path() + "/");
   ManualResetEvent stop;
   StopGate gate{stop};
 };
@@ -57,21 +58,21 @@ class VolumeChecksumsThreads : public VolumeChecksumsTest,
 // ahead as the set check does, many times over to give the threads every chance to mix them up.
 TEST_P(VolumeChecksumsThreads, EachResultIsItsOwnVolumesInQueueOrder) {
   const std::size_t sizes[] = {0, 1, kBlock - 1, kBlock, kBlock + 1, 3 * kBlock + 17, 1000};
-  std::vector<std::string> paths;
+  std::vector<std::string> names;
   std::vector<std::pair<SystemError, std::uint32_t>> expected;
   for (unsigned i = 0; i < 28; ++i) {
     const std::string name = "v" + std::to_string(i);
     if (i % 9 == 4) {
-      paths.push_back(temp.Path(name));  // not there
+      names.push_back(name);  // not there
       expected.emplace_back(kErrorFileNotFound, 0);
     } else if (i % 9 == 7) {
       // The failed read ends the data: the CRC of what was read, which cannot match.
       const std::string text = Bytes(2 * kBlock, i);
-      paths.push_back(Serve(name, text, static_cast<long>(kBlock + 5)));
+      names.push_back(Serve(name, text, static_cast<long>(kBlock + 5)));
       expected.emplace_back(kErrorSuccess, test::ReferenceCrc(text.substr(0, kBlock + 5)));
     } else {
       const std::string text = Bytes(sizes[i % std::size(sizes)], i);
-      paths.push_back(Serve(name, text));
+      names.push_back(Serve(name, text));
       expected.emplace_back(kErrorSuccess, test::ReferenceCrc(text));
     }
   }
@@ -80,9 +81,9 @@ TEST_P(VolumeChecksumsThreads, EachResultIsItsOwnVolumesInQueueOrder) {
     fs.ResetCounts();
     VolumeChecksums checksums(fs, gate, GetParam());
     std::size_t queued = 0;
-    for (std::size_t taken = 0; taken < paths.size(); ++taken) {
-      while (queued < paths.size() && queued < taken + 4) {
-        checksums.Queue(paths[queued++]);
+    for (std::size_t taken = 0; taken < names.size(); ++taken) {
+      while (queued < names.size() && queued < taken + 4) {
+        Queue(checksums, names[queued++]);
       }
       std::uint32_t crc = 7;
       const SystemError result = checksums.TakeNext(crc);
@@ -92,8 +93,8 @@ TEST_P(VolumeChecksumsThreads, EachResultIsItsOwnVolumesInQueueOrder) {
       }
     }
     EXPECT_EQ(checksums.Pending(), 0u);
-    for (const std::string& path : paths) {
-      EXPECT_EQ(fs.verified[path], 1) << path;
+    for (const std::string& name : names) {
+      EXPECT_EQ(fs.verified[temp.Path(name)], 1) << name;
     }
   }
 }
@@ -110,17 +111,17 @@ TEST_F(VolumeChecksumsTest, TheOwnerChecksumsTheNextVolumeWhileTheHelperHoldsThe
   ManualResetEvent second_opened;
   pid_t second_opener = 0;
   fs.before_verify = [&](const std::string& path) {
-    if (path == second) {
+    if (path == temp.Path(second)) {
       second_opener = ::gettid();
       second_opened.Set();
     }
   };
-  fs.HoldRead(first, 2);
+  fs.HoldRead(temp.Path(first), 2);
   VolumeChecksums checksums(fs, gate, 2);
-  checksums.Queue(first);
+  Queue(checksums, first);
   fs.read_hold.WaitEntered();  // the helper has the first volume
   fs.read_hold.ReleaseWhen(second_opened);
-  checksums.Queue(second);
+  Queue(checksums, second);
   std::uint32_t crc = 0;
   EXPECT_EQ(checksums.TakeNext(crc), kErrorSuccess);
   EXPECT_EQ(crc, test::ReferenceCrc(first_text));
@@ -135,25 +136,25 @@ TEST_F(VolumeChecksumsTest, AStopEndsTheHelpersChecksumBetweenBlocksAndEndLeaves
   const std::string big = Serve("big", Bytes(40 * kBlock, 3));
   const std::string more[] = {Serve("more1", Bytes(40 * kBlock, 4)),
                               Serve("more2", Bytes(40 * kBlock, 5))};
-  fs.HoldRead(big, 2);
+  fs.HoldRead(temp.Path(big), 2);
   VolumeChecksums checksums(fs, gate, 2);
-  checksums.Queue(big);
+  Queue(checksums, big);
   fs.read_hold.WaitEntered();
   stop.Set();
   fs.read_hold.Release();
   std::uint32_t crc = 0;
   EXPECT_EQ(checksums.TakeNext(crc), kErrorOperationAborted);
-  EXPECT_EQ(fs.blocks[big], 2);
+  EXPECT_EQ(fs.blocks[temp.Path(big)], 2);
   for (const std::string& path : more) {
-    checksums.Queue(path);
+    Queue(checksums, path);
   }
   checksums.End();
   EXPECT_EQ(checksums.Pending(), 0u);
   for (const std::string& path : more) {
-    EXPECT_LE(fs.blocks[path], 1) << path;
+    EXPECT_LE(fs.blocks[temp.Path(path)], 1) << path;
   }
   // After the end the owner computes alone, still within the stop.
-  checksums.Queue(more[0]);
+  Queue(checksums, more[0]);
   EXPECT_EQ(checksums.TakeNext(crc), kErrorOperationAborted);
 }
 

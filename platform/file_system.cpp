@@ -1,0 +1,30 @@
+#include "platform/file_system.h"
+
+#include <utility>
+
+namespace qs {
+
+namespace {
+
+// Opens each volume by the folder's path and its name joined, through the file system itself.
+class JoinedPathFolder final : public FolderHandle {
+ public:
+  JoinedPathFolder(FileSystem& fs, std::string folder) : fs_(fs), folder_(std::move(folder)) {}
+  SystemError OpenForVerify(std::string_view name, std::unique_ptr<ReadableFile>& file) override {
+    std::string path = folder_;
+    path.append(name);
+    return fs_.OpenForVerify(path, file);
+  }
+
+ private:
+  FileSystem& fs_;
+  std::string folder_;
+};
+
+}  // namespace
+
+std::unique_ptr<FolderHandle> FileSystem::OpenFolder(const std::string& folder) {
+  return std::make_unique<JoinedPathFolder>(*this, folder);
+}
+
+}  // namespace qs
