@@ -20,13 +20,13 @@
 namespace qs {
 
 // Thread contract: every public member is for the one thread that owns the object (the pass's
-// thread). The helper thread only runs checksums; `fs` and `gate` are called from both threads,
-// so both must be safe to share. The helper is created with the first queued checksum and
-// inherits the priorities the owner's thread lowered for itself.
+// thread). The helper thread only runs checksums; `fs`, the folders queued and `gate` are called
+// from both threads, so they must be safe to share. The helper is created with the first queued
+// checksum and inherits the priorities the owner's thread lowered for itself.
 class VolumeChecksums {
  public:
-  // `threads` is 1 (the owner's thread alone) or 2 (with the helper); anything else counts as 2
-  // when above 1. Should the helper not start, the owner computes every checksum itself.
+  // With `threads` above 1 a helper thread shares the work; with 1 the owner's thread does it
+  // all, as it does should the helper fail to start.
   VolumeChecksums(FileSystem& fs, ReadGate& gate, unsigned threads);
   ~VolumeChecksums();  // End()
   VolumeChecksums(const VolumeChecksums&) = delete;
