@@ -35,7 +35,7 @@ const std::vector<std::string> kNames = {"a.rar", "b.rar", "c.rar"};
 void PassOver(std::string_view state, std::size_t read_size) {
   qs::fuzz::MemoryDisk disk;
   disk.read_size = read_size;
-  disk.folders["/in"] = {{"x.sfv", "/in/x.sfv", false}};
+  disk.folders["/in"] = {{"x.sfv", false}};
   disk.files["/in/x.sfv"] = "a.rar E8B7BE43\r\nb.rar 71BEEFF9\r\nc.rar 00000000\r\n";
   disk.files["/in/a.rar"] = "a";
   disk.files["/in/b.rar"] = "b";
