@@ -59,15 +59,19 @@ SystemError VolumeChecksums::TakeNext(std::uint32_t& crc) {
       finished_.wait(lock);
       continue;
     }
-    job->state = JobState::kRunning;
-    lock.unlock();
-    std::uint32_t job_crc = 0;
-    const SystemError result = engine_.FileCrc32(*job->folder, job->name, job_crc);
-    lock.lock();
-    job->result = result;
-    job->crc = job_crc;
-    job->state = JobState::kDone;
+    RunJob(*job, engine_, lock);
   }
+}
+
+void VolumeChecksums::RunJob(Job& job, Crc32Engine& engine, std::unique_lock<std::mutex>& lock) {
+  job.state = JobState::kRunning;
+  lock.unlock();
+  std::uint32_t crc = 0;
+  const SystemError result = engine.FileCrc32(*job.folder, job.name, crc);
+  lock.lock();
+  job.result = result;
+  job.crc = crc;
+  job.state = JobState::kDone;
 }
 
 void VolumeChecksums::Abandon() {
@@ -119,15 +123,8 @@ void VolumeChecksums::HelperLoop() {
     }
     // The job stays where it is while it runs: the owner removes only finished ones, and
     // Abandon waits for this one to finish before it clears the queue.
-    job->state = JobState::kRunning;
     helper_running_job_ = true;
-    lock.unlock();
-    std::uint32_t crc = 0;
-    const SystemError result = engine.FileCrc32(*job->folder, job->name, crc);
-    lock.lock();
-    job->result = result;
-    job->crc = crc;
-    job->state = JobState::kDone;
+    RunJob(*job, engine, lock);
     helper_running_job_ = false;
     finished_.notify_one();
   }

@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "scan/crc32_kernel.h"
+#include "tests/scan/scan_test_support.h"
 #include "tests/support/temp_dir.h"
 
 namespace qs {
@@ -18,14 +18,7 @@ namespace {
 
 constexpr std::size_t kBlock = Crc32Engine::kReadBlockSize;
 
-std::string Bytes(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string data(size, '\0');
-  for (char& c : data) {
-    c = static_cast<char>(random());
-  }
-  return data;
-}
+using test::RandomBytes;
 
 // One pass over all the bytes at once, with no blocks: what the engine must match.
 std::uint32_t WholeCrc(std::string_view data) {
@@ -141,7 +134,7 @@ TEST_F(Crc32EngineTest, MatchesOnePassOverTheBytesAroundEveryBoundary) {
   for (const std::size_t chunk : {kBlock, std::size_t{100000}}) {
     fs_.chunk = chunk;
     for (const std::size_t size : order) {
-      fs_.text = Bytes(size, static_cast<unsigned>(size));
+      fs_.text = RandomBytes(size, static_cast<unsigned>(size));
       EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text)))
           << size << " bytes, " << chunk << " a read";
     }
@@ -149,7 +142,7 @@ TEST_F(Crc32EngineTest, MatchesOnePassOverTheBytesAroundEveryBoundary) {
 }
 
 TEST_F(Crc32EngineTest, AReadFailureEndsTheDataWhereverItFalls) {
-  fs_.text = Bytes(24 * kBlock, 5);
+  fs_.text = RandomBytes(24 * kBlock, 5);
   const std::size_t failures[] = {0,          1,          kBlock - 1,     kBlock,
                                   kBlock + 1, 5 * kBlock, 8 * kBlock + 3, 23 * kBlock + 9};
   for (const std::size_t fail_after : failures) {
@@ -167,8 +160,8 @@ TEST_F(Crc32EngineTest, AReadFailureEndsTheDataWhereverItFalls) {
 // The gate is asked after every block; once it says stop no block is read, the engine answers
 // aborted and checksums the next file whole.
 TEST_F(Crc32EngineTest, AStopReadsNoFurtherBlockAndLeavesTheEngineUsable) {
-  const std::string long_file = Bytes(24 * kBlock, 9);
-  const std::string next_file = Bytes(12 * kBlock + 1, 10);
+  const std::string long_file = RandomBytes(24 * kBlock, 9);
+  const std::string next_file = RandomBytes(12 * kBlock + 1, 10);
   for (const int stop_at : {1, 2, 4, 5, 8, 9, 23}) {
     CountingGate gate(fs_.log);
     Crc32Engine engine(fs_, &gate);
@@ -195,7 +188,7 @@ TEST_F(Crc32EngineTest, AsksTheGateAfterEveryFullBlockAndEverySecondShortRead) {
       {12 * kBlock + 5, kBlock, 12}, {12 * kBlock, kBlock, 12}, {5, kBlock, 0},      {0, kBlock, 0},
       {10 * 1000, 1000, 5},          {10 * 1000 + 1, 1000, 5},  {11 * 1000, 1000, 5}};
   for (const auto& [size, chunk, gate_calls] : cases) {
-    fs_.text = Bytes(size, 3);
+    fs_.text = RandomBytes(size, 3);
     fs_.chunk = chunk;
     fs_.log.gate_calls = 0;
     EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text))) << size;
@@ -209,7 +202,7 @@ TEST(Crc32EngineOnDisk, MatchesOnePassOverTheBytes) {
   Crc32Engine engine(RealFileSystem());
   engine.BuildTable();
   for (const std::size_t size : {kBlock - 1, kBlock + 1, 8 * kBlock, 21 * kBlock + 7, kBlock}) {
-    const std::string data = Bytes(size, static_cast<unsigned>(size) + 1);
+    const std::string data = RandomBytes(size, static_cast<unsigned>(size) + 1);
     const std::string path = dir.WriteFile("v" + std::to_string(size) + ".rar", data);
     std::uint32_t crc = 0;
     EXPECT_EQ(engine.FileCrc32(path, crc), kErrorSuccess) << size;

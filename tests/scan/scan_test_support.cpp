@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <random>
 
 namespace qs::test {
 
@@ -50,6 +51,15 @@ long FakeFile::Read(void* buffer, std::size_t size) {
     owner_->OnBlockRead(path_);
   }
   return n;
+}
+
+std::string RandomBytes(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string data(size, '\0');
+  for (char& c : data) {
+    c = static_cast<char>(random());
+  }
+  return data;
 }
 
 std::uint32_t ReferenceCrc(std::string_view data) {

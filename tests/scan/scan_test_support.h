@@ -24,6 +24,9 @@
 
 namespace qs::test {
 
+// `size` pseudo-random bytes, the same for the same seed.
+std::string RandomBytes(std::size_t size, unsigned seed);
+
 // Bit by bit, without any table: an independent reference for expected CRCs.
 std::uint32_t ReferenceCrc(std::string_view data);
 // ReferenceCrc as an SFV file states it: eight upper-case hex digits.

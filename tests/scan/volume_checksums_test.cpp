@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -18,14 +17,7 @@ namespace {
 
 constexpr std::size_t kBlock = Crc32Engine::kReadBlockSize;
 
-std::string Bytes(std::size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string data(size, '\0');
-  for (char& c : data) {
-    c = static_cast<char>(random());
-  }
-  return data;
-}
+using test::RandomBytes;
 
 class StopGate final : public ReadGate {
  public:
@@ -67,11 +59,11 @@ TEST_P(VolumeChecksumsThreads, EachResultIsItsOwnVolumesInQueueOrder) {
       expected.emplace_back(kErrorFileNotFound, 0);
     } else if (i % 9 == 7) {
       // The failed read ends the data: the CRC of what was read, which cannot match.
-      const std::string text = Bytes(2 * kBlock, i);
+      const std::string text = RandomBytes(2 * kBlock, i);
       names.push_back(Serve(name, text, static_cast<long>(kBlock + 5)));
       expected.emplace_back(kErrorSuccess, test::ReferenceCrc(text.substr(0, kBlock + 5)));
     } else {
-      const std::string text = Bytes(sizes[i % std::size(sizes)], i);
+      const std::string text = RandomBytes(sizes[i % std::size(sizes)], i);
       names.push_back(Serve(name, text));
       expected.emplace_back(kErrorSuccess, test::ReferenceCrc(text));
     }
@@ -104,8 +96,8 @@ INSTANTIATE_TEST_SUITE_P(OneAndTwoThreads, VolumeChecksumsThreads, ::testing::Va
 // The helper is held inside the oldest volume; the owner, asked for its result, checksums the
 // next volume itself, and that is what lets the helper go on.
 TEST_F(VolumeChecksumsTest, TheOwnerChecksumsTheNextVolumeWhileTheHelperHoldsTheOldest) {
-  const std::string first_text = Bytes(3 * kBlock, 1);
-  const std::string second_text = Bytes(kBlock + 3, 2);
+  const std::string first_text = RandomBytes(3 * kBlock, 1);
+  const std::string second_text = RandomBytes(kBlock + 3, 2);
   const std::string first = Serve("first", first_text);
   const std::string second = Serve("second", second_text);
   ManualResetEvent second_opened;
@@ -133,9 +125,9 @@ TEST_F(VolumeChecksumsTest, TheOwnerChecksumsTheNextVolumeWhileTheHelperHoldsThe
 // A stop reaches the helper between two blocks; the volumes queued after it read at most one
 // block each, End() returns with nothing running, and nothing is pending afterwards.
 TEST_F(VolumeChecksumsTest, AStopEndsTheHelpersChecksumBetweenBlocksAndEndLeavesNothingRunning) {
-  const std::string big = Serve("big", Bytes(40 * kBlock, 3));
-  const std::string more[] = {Serve("more1", Bytes(40 * kBlock, 4)),
-                              Serve("more2", Bytes(40 * kBlock, 5))};
+  const std::string big = Serve("big", RandomBytes(40 * kBlock, 3));
+  const std::string more[] = {Serve("more1", RandomBytes(40 * kBlock, 4)),
+                              Serve("more2", RandomBytes(40 * kBlock, 5))};
   fs.HoldRead(temp.Path(big), 2);
   VolumeChecksums checksums(fs, gate, 2);
   Queue(checksums, big);
