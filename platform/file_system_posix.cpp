@@ -26,14 +26,28 @@ namespace qs {
 
 namespace {
 
-// File systems whose lease answers cannot be trusted: NFSv4 and SMB may report a writer for ever
-// (a set would never complete), FUSE servers do as they please.
-bool LeaseProbeUnreliable(int fd) {
+// What the program needs to know of a file system, from one fstatfs.
+enum class FileSystemKind {
+  // Reads come back short only at the end of a file: ext2/3/4, XFS, Btrfs, F2FS, tmpfs.
+  kLocalDisk,
+  // Lease answers cannot be trusted: NFSv4 and SMB may report a writer for ever (a set would
+  // never complete), FUSE servers do as they please. Reads may come back short anywhere.
+  kRemote,
+  kOther,
+};
+
+FileSystemKind KindOf(int fd) {
   struct statfs info {};
   if (::fstatfs(fd, &info) != 0) {
-    return true;
+    return FileSystemKind::kRemote;  // nothing known: trust nothing
   }
   switch (static_cast<unsigned long>(info.f_type)) {
+    case 0xEF53UL:      // ext2, ext3, ext4
+    case 0x58465342UL:  // XFS
+    case 0x9123683EUL:  // Btrfs
+    case 0xF2F52010UL:  // F2FS
+    case 0x01021994UL:  // tmpfs
+      return FileSystemKind::kLocalDisk;
     case 0x6969UL:      // NFS
     case 0x517BUL:      // SMB
     case 0xFF534D42UL:  // CIFS
@@ -43,34 +57,16 @@ bool LeaseProbeUnreliable(int fd) {
     case 0x00C36400UL:  // Ceph
     case 0x5346414FUL:  // AFS
     case 0x73757245UL:  // Coda
-      return true;
+      return FileSystemKind::kRemote;
     default:
-      return false;
+      return FileSystemKind::kOther;
   }
 }
 
-// Disk file systems whose reads come back short only at the end of a file (a network or FUSE
-// file system may answer any read short).
-bool ShortReadsOnlyAtTheEnd(int fd) {
-  struct statfs info {};
-  if (::fstatfs(fd, &info) != 0) {
-    return false;
-  }
-  switch (static_cast<unsigned long>(info.f_type)) {
-    case 0xEF53UL:      // ext2, ext3, ext4
-    case 0x58465342UL:  // XFS
-    case 0x9123683EUL:  // Btrfs
-    case 0xF2F52010UL:  // F2FS
-    case 0x01021994UL:  // tmpfs
-      return true;
-    default:
-      return false;
-  }
-}
-
-// The answer of LeaseProbeUnreliable per device, so that a share where every volume reports a
-// writer costs one fstatfs, not one per volume. Entries age out: a device number freed by an
-// unmount is soon given to another mount, which may be of another kind.
+// Whether a device's lease answers cannot be trusted (FileSystemKind::kRemote), per device, so that
+// a share where every volume reports a writer costs one fstatfs, not one per volume. Entries age
+// out: a device number freed by an unmount is soon given to another mount, which may be of another
+// kind.
 class LeaseTrustCache {
  public:
   bool Unreliable(dev_t device, int fd) {
@@ -83,7 +79,7 @@ class LeaseTrustCache {
         }
       }
     }
-    const bool unreliable = LeaseProbeUnreliable(fd);
+    const bool unreliable = KindOf(fd) == FileSystemKind::kRemote;
     std::lock_guard lock(mutex_);
     std::erase_if(entries_, [&](const Entry& entry) {
       return entry.device == device || now - entry.checked >= kLifetime;
@@ -434,7 +430,7 @@ class PosixFolder final : public FolderHandle {
       : fs_(fs),
         path_(std::move(path)),
         fd_(std::move(fd)),
-        short_reads_only_at_the_end_(ShortReadsOnlyAtTheEnd(fd_.Get())) {}
+        short_reads_only_at_the_end_(KindOf(fd_.Get()) == FileSystemKind::kLocalDisk) {}
 
   SystemError OpenForVerify(std::string_view name, std::unique_ptr<ReadableFile>& file) override {
     file.reset();
