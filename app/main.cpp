@@ -47,6 +47,7 @@ std::unique_ptr<qs::SettingsStore> OpenSettings(const qs::ProfileLocation& profi
 
 int main(int argc, char** argv) {
   qs::IgnoreLeaseSignals();
+  qs::KeepFreedMemory();
 
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const qs::ParseResult parsed = qs::ParseCommandOptions(arguments);

@@ -1,5 +1,6 @@
 #include "platform/process_setup.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -24,6 +25,17 @@ void IgnoreLeaseSignals() {
   action.sa_handler = SIG_IGN;
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGIO, &action, nullptr);
+}
+
+void KeepFreedMemory() {
+#ifdef __GLIBC__
+  // Setting the trim threshold also fixes glibc's mmap threshold, which would otherwise rise
+  // with use; raised here, blocks of a pass's size come from the heap and stay there.
+  constexpr int kMmapThreshold = 32 << 20;
+  constexpr int kTrimThreshold = 64 << 20;
+  ::mallopt(M_MMAP_THRESHOLD, kMmapThreshold);
+  ::mallopt(M_TRIM_THRESHOLD, kTrimThreshold);
+#endif
 }
 
 void LowerCurrentThreadPriority() {
