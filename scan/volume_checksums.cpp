@@ -6,8 +6,11 @@
 namespace qs {
 
 VolumeChecksums::VolumeChecksums(FileSystem& fs, ReadGate& gate, unsigned threads)
-    : fs_(fs), gate_(gate), want_helper_(threads > 1), engine_(fs, &gate) {
-  engine_.BuildTable();
+    : fs_(fs),
+      gate_(gate),
+      want_helper_(threads > 1),
+      engine_(std::make_unique<Crc32Engine>(fs, &gate)) {
+  engine_->BuildTable();
 }
 
 VolumeChecksums::~VolumeChecksums() {
@@ -59,7 +62,7 @@ SystemError VolumeChecksums::TakeNext(std::uint32_t& crc) {
       finished_.wait(lock);
       continue;
     }
-    RunJob(*job, engine_, lock);
+    RunJob(*job, *engine_, lock);
   }
 }
 
@@ -112,8 +115,8 @@ void VolumeChecksums::StartHelper() {
 
 void VolumeChecksums::HelperLoop() {
   HelperGate gate(*this);
-  Crc32Engine engine(fs_, &gate);
-  engine.BuildTable();
+  const auto engine = std::make_unique<Crc32Engine>(fs_, &gate);  // see engine_
+  engine->BuildTable();
   std::unique_lock lock(mutex_);
   for (;;) {
     Job* job = nullptr;
@@ -124,7 +127,7 @@ void VolumeChecksums::HelperLoop() {
     // The job stays where it is while it runs: the owner removes only finished ones, and
     // Abandon waits for this one to finish before it clears the queue.
     helper_running_job_ = true;
-    RunJob(*job, engine, lock);
+    RunJob(*job, *engine, lock);
     helper_running_job_ = false;
     finished_.notify_one();
   }

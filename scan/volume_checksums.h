@@ -75,7 +75,10 @@ class VolumeChecksums {
   FileSystem& fs_;
   ReadGate& gate_;
   bool want_helper_;
-  Crc32Engine engine_;  // the owner's
+  // The engines, and their read blocks, live on the heap rather than on a thread's stack: when
+  // a thread ends, glibc hands the stack it used back to the system, and on a virtual machine
+  // the TLB flush that takes holds the end of a pass for half a millisecond.
+  std::unique_ptr<Crc32Engine> engine_;  // the owner's
 
   mutable std::mutex mutex_;
   std::condition_variable queued_;    // a job was queued, or the helper is to end
