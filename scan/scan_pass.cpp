@@ -275,6 +275,7 @@ bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string&
                         std::none_of(set.statuses.begin(), set.statuses.end(),
                                      [](std::uint32_t status) { return status == 0; });
   if (complete) {
+    checksums_.Release();  // the completion starts other programs
     if (c_.completion != nullptr) {
       // The destination is read again now: the user may have changed it during the check.
       WatchEntry for_completion = entry;

@@ -30,9 +30,25 @@ void VolumeChecksums::End() {
   }
 }
 
+void VolumeChecksums::Release() {
+  if (helper_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      ending_ = true;
+    }
+    queued_.notify_one();
+  }
+}
+
 void VolumeChecksums::Queue(std::shared_ptr<FolderHandle> folder, std::string name) {
-  if (want_helper_ && !helper_.joinable()) {
-    StartHelper();
+  if (want_helper_) {
+    if (helper_.joinable() && ending_) {  // released: ended or about to
+      helper_.join();
+      ending_ = false;
+    }
+    if (!helper_.joinable()) {
+      StartHelper();
+    }
   }
   {
     std::lock_guard lock(mutex_);

@@ -43,6 +43,10 @@ class VolumeChecksums {
   // Drops every pending checksum. One the helper is computing ends at its next read block;
   // returns once the helper is idle, so no file stays open.
   void Abandon();
+  // Lets the helper thread end as soon as it is idle, without waiting for it; the next Queue
+  // starts another. For before the owner starts another program: a helper left waiting is slow
+  // to wake for its end once that program has taken its core.
+  void Release();
   // Abandon(), then ends the helper thread; later checksums are computed by the owner alone.
   void End();
 
