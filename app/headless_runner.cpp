@@ -94,33 +94,24 @@ SystemError StartDetached(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-HeadlessRunner::HeadlessRunner(HeadlessSetup setup) : setup_(std::move(setup)) {}
+HeadlessRunner::HeadlessRunner(HeadlessSetup setup)
+    : setup_(std::move(setup)), wait_(setup_.quit_on_signals) {}
 
 void HeadlessRunner::Sink::Post(ScanMessage message) {
   const bool urgent = message.id == WM_SCAN_SETCOMPLETE || message.id == WM_SCAN_FINISHED;
   runner_.queue_.Post(std::move(message));
   if (urgent)
-    runner_.Wake();
+    runner_.wait_.Wake();
 }
 
 void HeadlessRunner::RequestQuit() {
   quit_.store(true);
-  Wake();
+  wait_.Wake();
 }
 
-void HeadlessRunner::Wake() {
-  {
-    std::lock_guard lock(wake_mutex_);
-    woken_ = true;
-  }
-  wake_.notify_all();
-}
-
-template <class TimePoint>
-void HeadlessRunner::WaitUntil(TimePoint deadline) {
-  std::unique_lock lock(wake_mutex_);
-  wake_.wait_until(lock, deadline, [this] { return woken_; });
-  woken_ = false;
+void HeadlessRunner::WaitUntil(Clock::time_point deadline) {
+  if (wait_.WaitUntil(deadline).quit_signal)
+    quit_.store(true);
 }
 
 int HeadlessRunner::RunContinuous() {

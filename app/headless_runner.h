@@ -3,11 +3,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
+#include <chrono>
 #include <cstdio>
-#include <mutex>
 #include <string>
 
+#include "platform/loop_wait.h"
 #include "scan/scan_message_queue.h"
 
 namespace qs {
@@ -25,6 +25,9 @@ struct HeadlessSetup {
   std::string executable_directory;  // where the companion program lives
   std::FILE* out = stdout;
   bool live = false;  // a live status line (standard output is a terminal)
+  // SIGINT and SIGTERM quit as RequestQuit does. They are blocked from the runner's creation
+  // on, in its thread and every thread started after it: create the runner before any other.
+  bool quit_on_signals = false;
 };
 
 class HeadlessRunner {
@@ -37,14 +40,12 @@ class HeadlessRunner {
   // One pass: 0 after a normal end, 1 after an early end (or a quit request).
   int RunOnce();
 
-  // Any thread (the signal watcher's).
+  // Any thread.
   void RequestQuit();
 
  private:
-  void Wake();
-  // Waits until woken or until `deadline`.
-  template <class TimePoint>
-  void WaitUntil(TimePoint deadline);
+  // Waits until woken, a quit signal or `deadline`.
+  void WaitUntil(std::chrono::steady_clock::time_point deadline);
 
   // Passes every message to the queue, but wakes the runner only for those that cannot wait for
   // its next look (a complete set, the end of a pass): progress is shown at the poll's pace, so
@@ -61,9 +62,7 @@ class HeadlessRunner {
   HeadlessSetup setup_;
   ScanMessageQueue queue_;
   Sink sink_{*this};
-  std::mutex wake_mutex_;
-  std::condition_variable wake_;
-  bool woken_ = false;
+  LoopWait wait_;
   std::atomic<bool> quit_{false};
 };
 

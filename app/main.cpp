@@ -11,7 +11,6 @@
 #include "app/console_messages.h"
 #include "app/desktop_module.h"
 #include "app/headless_runner.h"
-#include "app/signal_watcher.h"
 #include "app/watch_list_commands.h"
 #include "config/settings_store.h"
 #include "config/watch_list.h"
@@ -90,8 +89,8 @@ int main(int argc, char** argv) {
   setup.executable_directory = qs::ExecutableDirectory();
   setup.out = stdout;
   setup.live = isatty(STDOUT_FILENO) != 0;
-  qs::HeadlessRunner runner(setup);
+  setup.quit_on_signals = true;
   // Before any worker thread, so that every thread inherits the blocked signals.
-  qs::SignalWatcher signal_watcher([&runner](int) { runner.RequestQuit(); });
+  qs::HeadlessRunner runner(setup);
   return options.mode == qs::RunMode::kHeadless ? runner.RunContinuous() : runner.RunOnce();
 }

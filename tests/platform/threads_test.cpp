@@ -1,4 +1,5 @@
-// The thread primitives the scan worker stands on: its priority and its events.
+// The thread primitives the scan worker and the runner stand on: priority, events, the loop's wait.
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -6,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <thread>
 #include <vector>
 
+#include "platform/loop_wait.h"
 #include "platform/manual_reset_event.h"
 #include "platform/process_setup.h"
 
@@ -36,6 +39,44 @@ TEST(LowerCurrentThreadPriority, LowersOnlyTheCallingThread) {
 TEST(IgnoreLeaseSignals, LeaseBreakSignalNoLongerKills) {
   IgnoreLeaseSignals();
   ASSERT_EQ(::raise(SIGIO), 0);
+}
+
+TEST(LoopWait, EndsAtAWakeUpFromAnyThreadOrAtTheDeadline) {
+  using Clock = std::chrono::steady_clock;
+  LoopWait wait(false);
+  wait.Wake();  // before the wait: kept for it
+  wait.Wake();
+  LoopWait::Result result = wait.WaitUntil(Clock::now() + std::chrono::hours(1));
+  EXPECT_TRUE(result.woken);
+  EXPECT_FALSE(result.quit_signal);
+  // Both wake-ups were taken by that one wait.
+  result = wait.WaitUntil(Clock::now() - std::chrono::seconds(1));
+  EXPECT_FALSE(result.woken);
+
+  std::thread waker([&] { wait.Wake(); });
+  EXPECT_TRUE(wait.WaitUntil(Clock::now() + std::chrono::hours(1)).woken);
+  waker.join();
+}
+
+// On threads of their own, so that the signals stay blocked nowhere else.
+TEST(LoopWait, TakesSigintAndSigtermAsEventsOnlyWhenAskedTo) {
+  std::thread([] {
+    LoopWait wait(true);
+    for (const int signal : {SIGTERM, SIGINT}) {
+      ASSERT_EQ(::pthread_kill(::pthread_self(), signal), 0);  // would end the test if not blocked
+      const LoopWait::Result result =
+          wait.WaitUntil(std::chrono::steady_clock::now() + std::chrono::hours(1));
+      EXPECT_TRUE(result.quit_signal) << signal;
+      EXPECT_FALSE(result.woken);
+    }
+  }).join();
+  std::thread([] {
+    const LoopWait wait(false);
+    sigset_t blocked;
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &blocked);
+    EXPECT_FALSE(sigismember(&blocked, SIGTERM));
+    EXPECT_FALSE(sigismember(&blocked, SIGINT));
+  }).join();
 }
 
 TEST(ManualResetEvent, StaysSetUntilResetAndWakesEveryWaiter) {
