@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/prefault.h"
 #include "scan/crc32_kernel.h"
 
 namespace qs {
@@ -13,7 +14,9 @@ constexpr std::uint32_t kPolynomial = 0xEDB88320u;
 
 }  // namespace
 
-Crc32Engine::Crc32Engine(FileSystem& fs, ReadGate* gate) : fs_(fs), gate_(gate) {}
+Crc32Engine::Crc32Engine(FileSystem& fs, ReadGate* gate) : fs_(fs), gate_(gate) {
+  PrefaultForWriting(block_, sizeof block_);  // every read writes into it
+}
 
 Crc32Engine::~Crc32Engine() = default;
 

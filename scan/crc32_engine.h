@@ -21,8 +21,8 @@ class ReadGate {
 };
 
 // The engine holds its read block, 128 KiB, within itself: one block per engine, reused for
-// every file, with no allocation to fail or to give back. Make engines where that size is no
-// burden: on a thread's stack, or as a member.
+// every file, with no allocation to fail or to give back, and faulted in whole when the engine
+// is made. Make engines where that size is no burden: on the heap, or as a member.
 class Crc32Engine {
  public:
   explicit Crc32Engine(FileSystem& fs, ReadGate* gate = nullptr);

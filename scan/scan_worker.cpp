@@ -3,10 +3,19 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/prefault.h"
 #include "platform/process_setup.h"
 #include "scan/sleeper.h"
 
 namespace qs {
+
+namespace {
+
+// About what a pass over a set of a few thousand volumes allocates: its listings, the SFV
+// entries and the state file's text.
+constexpr std::size_t kWorkerHeapPrefault = 1 << 20;
+
+}  // namespace
 
 void ScanWorkerRelay::Post(ScanMessage message) {
   // Marked before it is queued, so the window's thread sees the mark once it takes the message.
@@ -35,6 +44,7 @@ std::unique_ptr<ScanWorker> StartScanWorker(const ScanWorkerSetup& setup) {
   try {
     worker->pThread = std::thread([block] {
       LowerCurrentThreadPriority();
+      PrefaultThreadHeap(kWorkerHeapPrefault);
       block->pass_result.store(static_cast<int>(ScanThreadProc(block->context)),
                                std::memory_order_release);
       // The pass sets it on every way out; setting it once more keeps StopScanWorker from
