@@ -31,8 +31,8 @@ void KeepFreedMemory() {
 #ifdef __GLIBC__
   // Setting the trim threshold also fixes glibc's mmap threshold, which would otherwise rise
   // with use; raised here, blocks of a pass's size come from the heap and stay there.
-  constexpr int kMmapThreshold = 32 << 20;
-  constexpr int kTrimThreshold = 64 << 20;
+  constexpr int kMmapThreshold = 4 << 20;
+  constexpr int kTrimThreshold = 8 << 20;
   ::mallopt(M_MMAP_THRESHOLD, kMmapThreshold);
   ::mallopt(M_TRIM_THRESHOLD, kTrimThreshold);
 #endif
