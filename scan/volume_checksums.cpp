@@ -1,17 +1,25 @@
 #include "scan/volume_checksums.h"
 
+#include <new>
 #include <system_error>
 #include <utility>
 
 namespace qs {
 
-VolumeChecksums::VolumeChecksums(FileSystem& fs, ReadGate& gate, unsigned threads)
-    : fs_(fs),
-      gate_(gate),
-      want_helper_(threads > 1),
-      engine_(std::make_unique<Crc32Engine>(fs, &gate)) {
-  engine_->BuildTable();
+namespace {
+
+std::unique_ptr<Crc32Engine> MakeEngine(FileSystem& fs, ReadGate& gate) {
+  std::unique_ptr<Crc32Engine> engine(new (std::nothrow) Crc32Engine(fs, &gate));
+  if (engine) {
+    engine->BuildTable();
+  }
+  return engine;
 }
+
+}  // namespace
+
+VolumeChecksums::VolumeChecksums(FileSystem& fs, ReadGate& gate, unsigned threads)
+    : fs_(fs), gate_(gate), want_helper_(threads > 1), engine_(MakeEngine(fs, gate)) {}
 
 VolumeChecksums::~VolumeChecksums() {
   End();
@@ -78,15 +86,16 @@ SystemError VolumeChecksums::TakeNext(std::uint32_t& crc) {
       finished_.wait(lock);
       continue;
     }
-    RunJob(*job, *engine_, lock);
+    RunJob(*job, engine_.get(), lock);
   }
 }
 
-void VolumeChecksums::RunJob(Job& job, Crc32Engine& engine, std::unique_lock<std::mutex>& lock) {
+void VolumeChecksums::RunJob(Job& job, Crc32Engine* engine, std::unique_lock<std::mutex>& lock) {
   job.state = JobState::kRunning;
   lock.unlock();
   std::uint32_t crc = 0;
-  const SystemError result = engine.FileCrc32(*job.folder, job.name, crc);
+  const SystemError result =
+      engine != nullptr ? engine->FileCrc32(*job.folder, job.name, crc) : kErrorNotEnoughMemory;
   lock.lock();
   job.result = result;
   job.crc = crc;
@@ -131,8 +140,10 @@ void VolumeChecksums::StartHelper() {
 
 void VolumeChecksums::HelperLoop() {
   HelperGate gate(*this);
-  const auto engine = std::make_unique<Crc32Engine>(fs_, &gate);  // see engine_
-  engine->BuildTable();
+  const std::unique_ptr<Crc32Engine> engine = MakeEngine(fs_, gate);  // see engine_
+  if (!engine) {
+    return;  // the owner computes every checksum, as when the helper cannot start
+  }
   std::unique_lock lock(mutex_);
   for (;;) {
     Job* job = nullptr;
@@ -143,7 +154,7 @@ void VolumeChecksums::HelperLoop() {
     // The job stays where it is while it runs: the owner removes only finished ones, and
     // Abandon waits for this one to finish before it clears the queue.
     helper_running_job_ = true;
-    RunJob(*job, *engine, lock);
+    RunJob(*job, engine.get(), lock);
     helper_running_job_ = false;
     finished_.notify_one();
   }

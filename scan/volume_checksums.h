@@ -71,8 +71,9 @@ class VolumeChecksums {
   };
 
   Job* FirstQueued();  // under mutex_
-  // Runs `job` with `engine` outside `lock`, which is held on entry and again on return.
-  void RunJob(Job& job, Crc32Engine& engine, std::unique_lock<std::mutex>& lock);
+  // Runs `job` with `engine` outside `lock`, which is held on entry and again on return. Without
+  // an engine (there was no memory for one) the job fails with kErrorNotEnoughMemory.
+  void RunJob(Job& job, Crc32Engine* engine, std::unique_lock<std::mutex>& lock);
   void StartHelper();
   void HelperLoop();
 
