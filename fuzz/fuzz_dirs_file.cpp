@@ -10,9 +10,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using qs::fuzz::Require;
   const std::string_view text = qs::fuzz::AsText(data, size);
-  qs::fuzz::InputFile small_reads(text, qs::fuzz::kReadSizes[size % 5]);
+  qs::test::TextFile small_reads(std::string(text), qs::fuzz::kReadSizes[size % 5]);
   const std::vector<qs::WatchEntry> entries = qs::ParseDirs(small_reads);
-  qs::fuzz::InputFile whole(text, 1u << 20);
+  qs::test::TextFile whole(std::string(text), 1u << 20);
   Require(qs::ParseDirs(whole) == entries, "the read size changes nothing");
   for (const qs::WatchEntry& entry : entries) {
     Require(qs::IsStorablePath(entry.source) && qs::IsStorablePath(entry.destination),
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "the include flag reads back");
   }
   const std::string written = qs::FormatDirs(entries);
-  qs::fuzz::InputFile again(written, 4096);
+  qs::test::TextFile again(written, 4096);
   Require(qs::ParseDirs(again) == entries, "what is written reads back unchanged");
   return 0;
 }

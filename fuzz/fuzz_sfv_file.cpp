@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     statuses.push_back(static_cast<std::uint32_t>(i % 2));
   }
   const std::string state = qs::FormatStateFile(set.entry_names, statuses);
-  qs::StateFileReader reader(std::make_unique<qs::fuzz::InputFile>(state, 4096));
+  qs::StateFileReader reader(std::make_unique<qs::test::TextFile>(state, 4096));
   qs::StateLine line;
   std::size_t m = 0;
   while (reader.Next(line)) {

@@ -60,7 +60,7 @@ void PassOver(std::string_view state, std::size_t read_size) {
   Require(done.IsSet(), "the pass says it is done");
 
   const std::string& rewritten = disk.files["/in/#####Quarrystream#####"];
-  qs::StateFileReader reader(std::make_unique<qs::fuzz::InputFile>(rewritten, 4096));
+  qs::StateFileReader reader(std::make_unique<qs::test::TextFile>(rewritten, 4096));
   qs::StateLine line;
   std::size_t m = 0;
   bool all_verified = true;
@@ -81,7 +81,7 @@ void PassOver(std::string_view state, std::size_t read_size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text = qs::fuzz::AsText(data, size);
   qs::StateFileReader reader(
-      std::make_unique<qs::fuzz::InputFile>(text, qs::fuzz::kReadSizes[size % 5]));
+      std::make_unique<qs::test::TextFile>(std::string(text), qs::fuzz::kReadSizes[size % 5]));
   qs::StateLine line;
   while (reader.Next(line)) {
     Require(line.name.size() + line.status_text.size() <= qs::StateFileReader::kMaxLineLength,

@@ -1,4 +1,4 @@
-// Shared by the fuzz targets: the input served as a file in reads of a chosen size, an
+// Shared by the fuzz targets: the read sizes that serve the input as a file (TextFile), an
 // in-memory disk, and a check that stops the fuzzer on a broken property.
 #pragma once
 
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "tests/support/text_file.h"
 
 namespace qs::fuzz {
 
@@ -32,22 +33,6 @@ inline std::string_view AsText(const std::uint8_t* data, std::size_t size) {
 
 // Read sizes that put line ends on every boundary: one byte, an odd few, and large blocks.
 inline constexpr std::size_t kReadSizes[] = {1, 3, 7, 4096, 1u << 20};
-
-class InputFile final : public ReadableFile {
- public:
-  InputFile(std::string_view text, std::size_t chunk) : text_(text), chunk_(chunk) {}
-  long Read(void* buffer, std::size_t size) override {
-    const std::size_t n = std::min({size, chunk_, text_.size() - offset_});
-    std::memcpy(buffer, text_.data() + offset_, n);
-    offset_ += n;
-    return static_cast<long>(n);
-  }
-
- private:
-  std::string_view text_;
-  std::size_t chunk_;
-  std::size_t offset_ = 0;
-};
 
 // Files and folders in memory. Listings are as registered; every write lands in `files`.
 class MemoryDisk final : public FileSystem {
@@ -98,7 +83,7 @@ class MemoryDisk final : public FileSystem {
     if (found == files.end()) {
       return kErrorFileNotFound;
     }
-    file = std::make_unique<InputFile>(found->second, read_size);
+    file = std::make_unique<test::TextFile>(found->second, read_size);
     return kErrorSuccess;
   }
 };

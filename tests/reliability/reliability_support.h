@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "tests/support/text_file.h"
 
 namespace qs::test {
 
@@ -43,24 +44,6 @@ inline std::string Junk(std::size_t size, unsigned seed) {
   }
   return junk;
 }
-
-// A text served in reads of at most `chunk` bytes, so that line ends fall on every boundary.
-class TextFile final : public ReadableFile {
- public:
-  explicit TextFile(std::string text, std::size_t chunk = 64 * 1024)
-      : text_(std::move(text)), chunk_(chunk) {}
-  long Read(void* buffer, std::size_t size) override {
-    const std::size_t n = std::min({size, chunk_, text_.size() - offset_});
-    std::memcpy(buffer, text_.data() + offset_, n);
-    offset_ += n;
-    return static_cast<long>(n);
-  }
-
- private:
-  std::string text_;
-  std::size_t chunk_;
-  std::size_t offset_ = 0;
-};
 
 // `size` bytes of `fill`, then `tail`.
 class FillFile final : public ReadableFile {
