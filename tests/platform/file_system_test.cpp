@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <string>
 
+#include "tests/support/child_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace qs {
@@ -66,24 +67,13 @@ TEST(OpenForVerify, FileAnyProcessHoldsOpenForWritingIsASharingViolation) {
     data[i] = static_cast<char>(i * 7 + i / 251);
   }
   const std::string path = dir.WriteFile("a.part01.rar", data);
-  int release[2];
-  ASSERT_EQ(::pipe(release), 0);
   const int writer = ::open(path.c_str(), O_WRONLY | O_APPEND);
   ASSERT_GE(writer, 0);
   EXPECT_EQ(Verify(path), kErrorSharingViolation);  // this process writes
-  const pid_t child = ::fork();
-  if (child == 0) {  // inherits the writer and holds it until the pipe closes
-    ::close(release[1]);
-    char ignored;
-    while (::read(release[0], &ignored, 1) > 0) {
-    }
-    ::_exit(0);
-  }
-  ::close(writer);
-  ::close(release[0]);
+  test::ChildWriter child(writer);
+  ASSERT_TRUE(child.started());
   EXPECT_EQ(Verify(path), kErrorSharingViolation);  // only the child writes
-  ::close(release[1]);
-  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  child.Release();
   const int reader = ::open(path.c_str(), O_RDONLY);  // readers never block
   std::string content;
   EXPECT_EQ(Verify(path, &content), kErrorSuccess);

@@ -20,6 +20,7 @@
 #include "config/watch_list.h"
 #include "scan/companion_completion.h"
 #include "tests/scan/scan_test_support.h"
+#include "tests/support/child_writer.h"
 
 namespace qs {
 namespace {
@@ -251,24 +252,12 @@ TEST_F(ScanPass, AStateFileThatCannotBeWrittenOrReadBackEndsThePassEarly) {
 TEST_F(ScanPass, AVolumeStillOpenForWritingVerifiesOnceClosed) {
   WriteSet("in/D", "x.sfv", {{"x.rar", "complete already"}});
   AddRow(temp.Path("in"));
-  int release[2];
-  ASSERT_EQ(::pipe(release), 0);
-  const int writer = ::open(temp.Path("in/D/x.rar").c_str(), O_WRONLY);
-  const pid_t child = ::fork();
-  if (child == 0) {  // inherits the writer and holds it until the pipe closes
-    ::close(release[1]);
-    char ignored;
-    while (::read(release[0], &ignored, 1) > 0) {
-    }
-    ::_exit(0);
-  }
-  ::close(writer);
-  ::close(release[0]);
+  test::ChildWriter child(::open(temp.Path("in/D/x.rar").c_str(), O_WRONLY));
+  ASSERT_TRUE(child.started());
   ASSERT_EQ(RunPass(), 1u);
   EXPECT_EQ(ReadFile(StateFile("in/D")), "x.rar 0\r\n");
   EXPECT_TRUE(completed.empty());
-  ::close(release[1]);
-  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  child.Release();
   ASSERT_EQ(RunPass(), 1u);
   EXPECT_EQ(completed.size(), 1u);
 }
