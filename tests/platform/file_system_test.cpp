@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "tests/support/child_writer.h"
 #include "tests/support/temp_dir.h"
@@ -127,13 +128,24 @@ TEST(OpenFolder, OpensVolumesByNameAsByTheirPaths) {
     }
     return error;
   };
-  for (const char* name : {"small.rar", "/small.rar", "large.rar", "missing.rar", "missing/x.rar",
-                           "folder", "", "small.rar/x"}) {
+  // Things a volume's name may turn out to be, besides a file; a writer holds "held.rar".
+  ASSERT_EQ(::mkfifo((set + "fifo.rar").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("/dev/zero", (set + "zero.rar").c_str()), 0);
+  ASSERT_EQ(::symlink("nowhere", (set + "dangling.rar").c_str()), 0);
+  const int writer = ::open(dir.WriteFile("set/held.rar", "downloading").c_str(), O_WRONLY);
+  std::vector<std::string> names = {
+      "small.rar", "/small.rar",  "large.rar", "missing.rar", "missing/x.rar", "folder",
+      "",          "small.rar/x", "fifo.rar",  "zero.rar",    "dangling.rar",  "held.rar"};
+  names.emplace_back("small.rar\0x", 11);
+  for (const std::string& name : names) {
     std::string by_name;
     std::string by_path;
     EXPECT_EQ(read_all(name, by_name), Verify(set + name, &by_path)) << name;
     EXPECT_EQ(by_name, by_path) << name;
   }
+  std::string held;
+  EXPECT_EQ(read_all("held.rar", held), kErrorSharingViolation);
+  ::close(writer);
   std::string content;
   ASSERT_EQ(::rename(set.c_str(), dir.Path("renamed").c_str()), 0);
   EXPECT_EQ(read_all("large.rar", content), kErrorSuccess);
@@ -153,6 +165,8 @@ TEST(OpenForReading, SharesWithWritersAndRefusesFolders) {
   EXPECT_EQ(fs.OpenForReading(dir.path(), file), kErrorAccessDenied);
   EXPECT_EQ(file, nullptr);
   EXPECT_EQ(fs.OpenForReading(dir.Path("no/x.sfv"), file), kErrorPathNotFound);
+  ASSERT_EQ(::mkfifo(dir.Path("fifo.sfv").c_str(), 0644), 0);
+  EXPECT_EQ(fs.OpenForReading(dir.Path("fifo.sfv"), file), kErrorAccessDenied);  // no hang
 }
 
 TEST(ListDirectory, ReportsOnlyRealDirectoriesAsDirectories) {

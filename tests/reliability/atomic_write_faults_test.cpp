@@ -1,26 +1,22 @@
 // A full disk or an I/O error while a state file or dirs.cfg is written, faulted inside the real
 // replace: the old file stays as it was, no temporary file is left behind, and the caller hears
-// of it (the pass ends early, the user sees "Error saving dirs.cfg"). Only dirs.cfg is flushed
-// to disk, so only it can fail at the flush.
+// of it. Only dirs.cfg is flushed to disk, so only it can fail at the flush. What the pass and
+// the watch list do with the error is tested with them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "config/memory_settings_store.h"
-#include "config/user_messages.h"
-#include "config/watch_list.h"
-#include "config/watch_list_editor.h"
+#include "platform/file_system.h"
 #include "platform/posix_io_hooks.h"
-#include "tests/reliability/pass_rig.h"
+#include "tests/support/temp_dir.h"
 
 namespace qs {
 namespace {
-
-using test::PassRig;
 
 enum class Fault { kNone, kWriteNothing, kWriteSome, kWriteZero, kFsync, kRename };
 
@@ -102,96 +98,26 @@ class AtomicWriteFaultTest : public ::testing::TestWithParam<FaultCase> {
   FaultedDisk disk_;
 };
 
+// dirs.cfg is written with WriteFileAtomically, a state file with ReplaceFileAtomically, which
+// does not flush and so cannot fail there.
 TEST_P(AtomicWriteFaultTest, TheOldFileStaysAndNoTemporaryIsLeft) {
-  test::TempDir temp;
-  const std::string path = temp.WriteFile("file", "old content\r\n");
-  EXPECT_EQ(disk_.fs().WriteFileAtomically(path, std::string(100000, 'n')), GetParam().expected);
-  EXPECT_EQ(test::ReadFile(path), "old content\r\n");
-  EXPECT_EQ(Listing(temp.path()), std::vector<std::string>{"file"});
-  // A file that did not exist yet is not created either.
-  EXPECT_NE(disk_.fs().WriteFileAtomically(temp.Path("new"), "x"), kErrorSuccess);
-  EXPECT_EQ(Listing(temp.path()), std::vector<std::string>{"file"});
-}
-
-TEST_P(AtomicWriteFaultTest, AStateFileRewriteEndsThePassEarlyAndTheNextPassProceeds) {
-  PassRig rig;
-  rig.settings.WriteInt("DeleteQuarrystream", 0);
-  rig.WriteSet("in/D", "x.sfv", {{"a.rar", "aaa"}, {"b.rar", "bbb"}});
-  const std::string old_state = "a.rar 1\r\nb.rar 0\r\n";
-  rig.temp.WriteFile(std::string("in/D/") + kStateFileName, old_state);
-  rig.WriteSet("in/D/E", "y.sfv", {{"y.rar", "yyy"}});
-  rig.AddRow(rig.temp.Path("in"));
-  if (GetParam().fault == Fault::kFsync) {
-    // The state file is never flushed to disk, so a flush that would fail touches no set.
-    EXPECT_EQ(rig.Run(disk_.fs()), 1u);
-    EXPECT_EQ(test::ReadFile(rig.StateFile("in/D")), "a.rar 1\r\nb.rar 1\r\n");
-    return;
+  using Write = SystemError (FileSystem::*)(const std::string&, std::string_view);
+  for (const Write write : {&FileSystem::WriteFileAtomically, &FileSystem::ReplaceFileAtomically}) {
+    const bool flushes = write == &FileSystem::WriteFileAtomically;
+    const bool fails = GetParam().fault != Fault::kFsync || flushes;
+    test::TempDir temp;
+    const std::string path = temp.WriteFile("file", "old content\r\n");
+    const std::string content(100000, 'n');
+    EXPECT_EQ((disk_.fs().*write)(path, content), fails ? GetParam().expected : kErrorSuccess)
+        << flushes;
+    EXPECT_EQ(test::ReadFile(path), fails ? "old content\r\n" : content) << flushes;
+    EXPECT_EQ(Listing(temp.path()), std::vector<std::string>{"file"}) << flushes;
+    // A file that did not exist yet is not created either.
+    EXPECT_EQ((disk_.fs().*write)(temp.Path("new"), "x") != kErrorSuccess, fails) << flushes;
+    if (fails) {
+      EXPECT_EQ(Listing(temp.path()), std::vector<std::string>{"file"}) << flushes;
+    }
   }
-
-  // D's rewrite fails after its completion; E, a level deeper and so checked after D, is never
-  // reached.
-  EXPECT_EQ(rig.Run(disk_.fs()), 0u);
-  EXPECT_EQ(rig.Count(WM_SCAN_FINISHED), 0u);
-  EXPECT_EQ(test::ReadFile(rig.StateFile("in/D")), old_state);
-  EXPECT_EQ(Listing(rig.temp.Path("in/D")),
-            (std::vector<std::string>{kStateFileName, "E", "a.rar", "b.rar", "x.sfv"}));
-  EXPECT_EQ(Listing(rig.temp.Path("in/D/E")), (std::vector<std::string>{"y.rar", "y.sfv"}));
-
-  disk_.Set(Fault::kNone, 0);
-  EXPECT_EQ(rig.Run(disk_.fs()), 1u);
-  EXPECT_EQ(test::ReadFile(rig.StateFile("in/D")), "a.rar 1\r\nb.rar 1\r\n");
-  EXPECT_EQ(test::ReadFile(rig.StateFile("in/D/E")), "y.rar 1\r\n");
-}
-
-TEST_P(AtomicWriteFaultTest, AStateFileThatCannotBeCreatedEndsThePassEarly) {
-  PassRig rig;
-  rig.WriteSet("in/D", "x.sfv", {{"a.rar", "aaa"}});
-  rig.AddRow(rig.temp.Path("in"));
-  if (GetParam().fault == Fault::kFsync) {
-    EXPECT_EQ(rig.Run(disk_.fs()), 1u);
-    EXPECT_EQ(rig.recorder.performed.size(), 1u);
-    return;
-  }
-  EXPECT_EQ(rig.Run(disk_.fs()), 0u);
-  EXPECT_EQ(rig.Count(WM_SCAN_FILEPROGRESS), 0u);
-  EXPECT_TRUE(rig.recorder.performed.empty());
-  EXPECT_EQ(Listing(rig.temp.Path("in/D")), (std::vector<std::string>{"a.rar", "x.sfv"}));
-  disk_.Set(Fault::kNone, 0);
-  EXPECT_EQ(rig.Run(disk_.fs()), 1u);
-  EXPECT_EQ(rig.recorder.performed.size(), 1u);
-}
-
-class RecordingMessages final : public UserMessages {
- public:
-  void ShowMessage(std::string_view text, std::string_view, MessageIcon) override {
-    shown.emplace_back(text);
-  }
-  bool AskYesNo(std::string_view, std::string_view) override { return true; }
-  std::vector<std::string> shown;
-};
-
-TEST_P(AtomicWriteFaultTest, DirsCfgKeepsItsRecordsAndTheUserIsTold) {
-  test::TempDir temp;
-  const std::string old_dirs = "1\r\n/in\r\n/out\r\n0\r\n/in2\r\n/out2\r\n";
-  const std::string dirs = temp.WriteFile("dirs.cfg", old_dirs);
-  WatchList list;
-  RecordingMessages messages;
-  MemorySettingsStore settings;
-  WatchListEditor editor(disk_.fs(), dirs, list, messages, settings);
-  editor.LoadDirs();
-  const std::vector<WatchEntry> loaded = list.Snapshot();
-  ASSERT_EQ(loaded.size(), 2u);
-
-  EXPECT_EQ(editor.AddEntry("/new", "/dest"), EditResult::kSaveFailed);
-  EXPECT_EQ(editor.RemoveRow(0), EditResult::kSaveFailed);
-  EXPECT_EQ(editor.SetInclude(1, 1), EditResult::kSaveFailed);
-  // An add saves twice, a remove once, a toggle once: each failure is told.
-  EXPECT_EQ(messages.shown, std::vector<std::string>(4, "Error saving dirs.cfg"));
-  EXPECT_EQ(test::ReadFile(dirs), old_dirs);
-  EXPECT_EQ(Listing(temp.path()), std::vector<std::string>{"dirs.cfg"});
-  // Add and remove reload the file: the list is what the file holds.
-  list.SetInclude(1, 0);
-  EXPECT_EQ(list.Snapshot(), loaded);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -29,41 +29,6 @@ using test::kMiB;
 using test::LinesFile;
 using test::TextFile;
 
-// Paths a user may well have, and a few a stranger's download may bring.
-const std::vector<std::string>& StorablePaths() {
-  static const std::vector<std::string> paths = {
-      "/home/me/My Downloads",
-      "/in/\"quoted\" name",
-      "/in/$(touch canary)/`touch canary`",
-      "/in/a;b|c&d",
-      "-rf",
-      "--help",
-      "/in/\xff\xfe\xc3(",
-      "  leading and trailing blanks\t ",
-      "",
-      "/in/" + std::string(kMaxStoredPathLength - 4, 'x'),
-  };
-  return paths;
-}
-
-TEST(HostileDirsTest, EveryStorablePathReadsBackUnchanged) {
-  test::TempDir temp;
-  const std::string path = temp.Path("dirs.cfg");
-  WatchList list;
-  std::vector<WatchEntry> entries;
-  std::int32_t include = -3;
-  for (const std::string& source : StorablePaths()) {
-    for (const std::string& destination : {"/out"s, source}) {
-      entries.push_back({source, destination, include++});
-    }
-  }
-  list.Replace(entries);
-  ASSERT_TRUE(SaveDirs(RealFileSystem(), path, list));
-  WatchList loaded;
-  LoadDirs(RealFileSystem(), path, loaded);
-  EXPECT_EQ(loaded.Snapshot(), entries);
-}
-
 struct DirsSizeCase {
   const char* label;
   std::function<std::unique_ptr<ReadableFile>()> file;
@@ -267,41 +232,6 @@ TEST_P(AddDirCommandTest, HandlesTheCommandOrIgnoresTheText) {
 INSTANTIATE_TEST_SUITE_P(Texts, AddDirCommandTest, ::testing::ValuesIn(CommandCases()),
                          [](const auto& info) { return info.param.label; });
 
-// Arguments a stranger's file names put into a command line.
-const std::vector<std::string>& HostileArguments() {
-  static const std::vector<std::string> arguments = {
-      "",
-      " ",
-      "\"",
-      "\\",
-      "\\\\\"",
-      "a\\\\",
-      "dir with spaces\\",
-      "\"quoted\" \\\"twice\\\"",
-      "$(touch canary)",
-      "`touch canary`",
-      "a; b | c & d",
-      "line\nbreak\ttab\vvertical",
-      "-rf",
-      "\xff\xfe\xc3(",
-      std::string(100000, '\\') + "\"",
-  };
-  return arguments;
-}
-
-TEST(HostileCommandLineTest, QuotedArgumentsSplitBackUnchanged) {
-  std::string line = "program";
-  for (const std::string& argument : HostileArguments()) {
-    EXPECT_EQ(SplitArguments(QuoteArgument(argument)), std::vector<std::string>{argument});
-    EXPECT_EQ(SplitArguments("\"" + EscapeForQuotes(argument) + "\""),
-              std::vector<std::string>{argument});
-    line += " " + QuoteArgument(argument);
-  }
-  std::vector<std::string> expected = {"program"};
-  expected.insert(expected.end(), HostileArguments().begin(), HostileArguments().end());
-  EXPECT_EQ(SplitCommandLine(line), expected);
-}
-
 TEST(HostileCommandLineTest, HostileTextsSplitWithoutCrashing) {
   const std::vector<std::string> texts = {
       Junk(1u << 20, 11),         std::string(1u << 20, '\\'),        std::string(1u << 20, '"'),
@@ -327,17 +257,6 @@ TEST(HostileCommandLineTest, AnUnquotedProgramIsLookedForOnlyWithinThePathLimit)
   };
   EXPECT_TRUE(ResolveCommandLine("x" + std::string(1u << 20, ' '), nothing_runs).empty());
   EXPECT_LE(tries, static_cast<std::size_t>(PATH_MAX));
-
-  auto only = [](std::string program) {
-    return [program](const std::string& candidate) { return candidate == program; };
-  };
-  EXPECT_EQ(ResolveCommandLine("  /opt/my tools/run a \"b c\"", only("/opt/my tools/run")),
-            (std::vector<std::string>{"/opt/my tools/run", "a", "b c"}));
-  EXPECT_EQ(ResolveCommandLine("/opt/run", only("/opt/run")),
-            (std::vector<std::string>{"/opt/run"}));
-  EXPECT_EQ(ResolveCommandLine("\"/opt/my tools/run\" x", only("nothing")),
-            (std::vector<std::string>{"/opt/my tools/run", "x"}));
-  EXPECT_TRUE(ResolveCommandLine(" \t ", only("")).empty());
 }
 
 }  // namespace

@@ -48,17 +48,6 @@ TEST(HostileNamesTest, APathWithANulByteNamesNoFile) {
   EXPECT_FALSE(test::Exists(temp.Path("moved")));
 }
 
-TEST(HostileNamesTest, ANameWithANulByteNeverVerifiesAgainstTheFileBeforeIt) {
-  test::PassRig rig;
-  rig.temp.WriteFile("in/D/x.rar", "aaa");
-  rig.temp.WriteFile("in/D/x.sfv", std::string("x.rar\0.r00 ", 11) + test::CrcOf("aaa") + "\r\n");
-  rig.AddRow(rig.temp.Path("in"));
-  test::FaultyFileSystem fs(RealFileSystem());
-  ASSERT_EQ(rig.Run(fs), 1u);
-  EXPECT_EQ(fs.Calls(test::FsOperation::kOpenForVerify), 1);
-  EXPECT_TRUE(rig.recorder.performed.empty());
-}
-
 // A download may hold links under the names of the files the pass writes. Following them would
 // let a stranger's folder overwrite or create any file of the user: they are replaced instead.
 TEST(HostileNamesTest, LinksNamedLikeTheStateFileOrTheMarkerAreReplacedNotFollowed) {

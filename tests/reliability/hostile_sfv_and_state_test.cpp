@@ -1,6 +1,7 @@
-// SFV and state files as a stranger's download may hold them: junk, NUL bytes, one line of
-// 100 MB, millions of lines, CR-only line ends, invalid UTF-8, statuses that are no number. The
-// readers must neither crash nor hang, and one file never costs 100 MiB.
+// SFV and state files as a stranger's download may hold them: junk, one line of 100 MB,
+// millions of lines, names longer than any file system takes. The readers must neither crash
+// nor hang, and one file never costs 100 MiB. Odd bytes (NUL, CR-only line ends, invalid UTF-8)
+// are the line reader's tests, and the fuzz targets'.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -45,74 +46,6 @@ ArchiveSet ReadSfv(ServingFileSystem& fs) {
 // that marks a cut list.
 constexpr std::size_t kMostSfvEntries =
     kMaxSfvEntryBytes / (2 * sizeof(std::string) + sizeof(std::uint32_t)) + 1;
-
-struct HostileText {
-  const char* label;
-  std::string text;
-};
-
-std::vector<HostileText> HostileTexts() {
-  return {
-      {"BinaryJunk", Junk(256 * 1024, 1)},
-      {"JunkWithoutLineEnds", Junk(200 * 1024, 2) + std::string(1, 'x')},
-      {"NulBytes", std::string("a\0b.rar 1234ABCD\r\n\0\0\0\n\0 0\n", 26)},
-      {"CrOnlyLineEnds", "a.rar 11111111\rb.rar 22222222\rc.rar 0\r"},
-      {"InvalidUtf8", "\xff\xfe\xc3(.rar 11111111\n\xed\xa0\x80 0\n\xc0\xaf.r00 \x80\x80\n"},
-      {"OnlySpaces", std::string(100000, ' ') + "\n" + std::string(70000, ' ')},
-      {"ManyBlankLines", std::string(300000, '\n')},
-      {"StatusesThatAreNoNumber", "a.rar abc\nb.rar -0\nc.rar 00\nd.rar 0x0\ne.rar \t\nf.rar"},
-  };
-}
-
-class HostileTextTest : public ::testing::TestWithParam<HostileText> {};
-
-TEST_P(HostileTextTest, SfvReaderKeepsParallelBoundedEntriesWhateverTheReadSize) {
-  const std::string& text = GetParam().text;
-  const std::size_t line_ends =
-      static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-  for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{65536}}) {
-    ServingFileSystem fs(RealFileSystem());
-    fs.Serve(kSfv, [&] { return std::make_unique<TextFile>(text, chunk); });
-    const ArchiveSet set = ReadSfv(fs);
-    ASSERT_EQ(set.entry_names.size(), set.expected_crcs.size());
-    EXPECT_LE(set.entry_names.size(), std::min(line_ends + 1, kMostSfvEntries));
-    for (std::size_t i = 0; i < set.entry_names.size(); ++i) {
-      EXPECT_EQ(set.entry_names[i].find('\n'), std::string::npos);
-      EXPECT_LE(set.entry_names[i].size() + set.expected_crcs[i].size(),
-                LineReader::kDefaultMaxLineLength);
-    }
-  }
-}
-
-TEST_P(HostileTextTest, StateReaderKeepsEveryLineBounded) {
-  const std::string& text = GetParam().text;
-  for (std::size_t chunk : {std::size_t{1}, std::size_t{65536}}) {
-    StateFileReader reader(std::make_unique<TextFile>(text, chunk));
-    StateLine line;
-    std::size_t lines = 0;
-    while (reader.Next(line)) {
-      ++lines;
-      EXPECT_LE(line.name.size() + line.status_text.size(), StateFileReader::kMaxLineLength);
-      EXPECT_EQ(line.name.find('\n'), std::string::npos);
-    }
-    EXPECT_LE(lines, static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, HostileTextTest, ::testing::ValuesIn(HostileTexts()),
-                         [](const auto& info) { return info.param.label; });
-
-TEST(HostileSfvTest, LinesAreTakenVerbatimAsBytes) {
-  ServingFileSystem fs(RealFileSystem());
-  const std::string text = std::string("a\0b.rar 1234ABCD\r\n", 18) +
-                           "a.rar 11111111\rb.rar 22222222\r\n\xff\xfe.rar 0\n";
-  fs.Serve(kSfv, [&] { return std::make_unique<TextFile>(text); });
-  const ArchiveSet set = ReadSfv(fs);
-  // Only LF ends a line: a lone CR is part of the name.
-  EXPECT_EQ(set.entry_names, (std::vector<std::string>{std::string("a\0b.rar", 7),
-                                                       "a.rar 11111111\rb.rar", "\xff\xfe.rar"}));
-  EXPECT_EQ(set.expected_crcs, (std::vector<std::string>{"1234ABCD", "22222222", "0"}));
-}
 
 // A whole pass over one set whose SFV or state file is served from `sfv` or `state` (either may
 // be null: then the disk's file is read). Runs in a child of its own, whose peak memory growth
@@ -169,8 +102,6 @@ std::vector<SfvSizeCase> SfvSizeCases() {
   const std::size_t empty_cost = SfvEntryCost({});
   return {
       {"OneLineOf100MB", [] { return std::make_unique<FillFile>(k100MB, 'a', " 00000000\n"); }, 1},
-      {"CrOnlyLineEndsOver60MB",
-       [] { return std::make_unique<test::RepeatFile>("x.r 0\r", 60u << 20); }, 1},
       {"AMillionEntries", [] { return std::make_unique<LinesFile>(1000000, EntryLine); },
        kMaxSfvEntryBytes / SfvEntryCost(ParseSfvLine(EntryLine(0))) + 1},
       {"HundredMBOfEmptyLines", [] { return std::make_unique<FillFile>(k100MB, '\n'); },
@@ -253,37 +184,6 @@ TEST_P(StateSizeTest, APassOverItNeverNeeds100MiB) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, StateSizeTest, ::testing::ValuesIn(StateSizeCases()),
                          [](const auto& info) { return info.param.label; });
-
-TEST(HostileStateTest, LinesPastTheEntriesAreNeitherReadNorPosted) {
-  PassRig rig;
-  rig.WriteSet("in/D", "x.sfv", {{"a.rar", "aaa"}});
-  rig.AddRow(rig.temp.Path("in"));
-  ServingFileSystem fs(RealFileSystem());
-  fs.Serve(rig.StateFile("in/D"), [] { return std::make_unique<FillFile>(10u << 20, '\n'); });
-  ASSERT_EQ(rig.Run(fs), 1u);
-  // One post for the paired line, one for the first unpaired line, one for the end.
-  EXPECT_EQ(rig.Count(WM_SCAN_FILEPROGRESS), 3u);
-  EXPECT_TRUE(rig.recorder.performed.empty());
-  // The rewrite rebuilds the state file from the SFV file: the next pass completes the set.
-  ASSERT_EQ(rig.Run(fs), 1u);
-  EXPECT_EQ(rig.recorder.performed.size(), 1u);
-}
-
-// The status text decides alone: exactly "0" asks for a checksum, anything else counts as
-// verified, and nothing about it can make the reader fail.
-TEST(HostileStateTest, StatusesThatAreNoNumberCountAsVerified) {
-  PassRig rig;
-  rig.WriteSet("in/D", "x.sfv", {{"a.rar", "a"}, {"b.rar", "b"}, {"c.rar", "c"}, {"d.rar", "d"}},
-               false);
-  rig.temp.WriteFile(std::string("in/D/") + kStateFileName,
-                     "a.rar abc\r\nb.rar -0\r\nc.rar \xff\xfe\r\nd.rar 0\t\r\n");
-  rig.temp.WriteFile("in/D/d.rar", "d");
-  rig.AddRow(rig.temp.Path("in"));
-  test::FaultyFileSystem fs(RealFileSystem());
-  ASSERT_EQ(rig.Run(fs), 1u);
-  EXPECT_EQ(fs.Calls(test::FsOperation::kOpenForVerify), 1);  // only d.rar's "0\t" is read
-  EXPECT_EQ(rig.recorder.performed.size(), 1u);
-}
 
 TEST(HostileSfvTest, AReadErrorPartWayNeverCompletesTheSet) {
   PassRig rig;

@@ -1,6 +1,6 @@
 // The single-instance primitive after a running instance is killed: whatever it left (its lock
-// file, its socket, a program it started that still runs, a sender waiting for its answer),
-// the next start becomes the running instance and can be reached.
+// file, its socket, a program it started that still runs), the next start becomes the running
+// instance and can be reached.
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -118,28 +118,6 @@ TEST_F(InstanceCrashTest, AProgramItStartedThatStillRunsHoldsNothing) {
   ASSERT_EQ(instance.NextReport(), 's');
   instance.Kill();
   ASSERT_FALSE(test::Exists(record));  // the started program still runs
-  ExpectTheNextStartTakesOver(lock_path_, socket_path_);
-}
-
-TEST_F(InstanceCrashTest, ASenderWaitingForTheAnswerIsToldItFailed) {
-  InstanceChild instance(lock_path_, socket_path_, [](InstanceServer& server, int report) {
-    pollfd waiting{server.ListenFd(), POLLIN, 0};
-    std::string message;
-    PendingReply reply;  // held unanswered until the kill
-    const char accepted =
-        ::poll(&waiting, 1, -1) == 1 && server.AcceptOne(message, reply) ? 'a' : 'e';
-    (void)!::write(report, &accepted, 1);
-    for (;;) {
-      ::pause();
-    }
-  });
-  ASSERT_EQ(instance.NextReport(), 'r');
-  std::promise<SendResult> result;
-  std::thread sender([&] { result.set_value(SendToRunningInstance(socket_path_, "/ADDDIR:x")); });
-  ASSERT_EQ(instance.NextReport(), 'a');
-  instance.Kill();
-  sender.join();
-  EXPECT_EQ(result.get_future().get(), SendResult::kFailed);
   ExpectTheNextStartTakesOver(lock_path_, socket_path_);
 }
 

@@ -72,29 +72,6 @@ class FillFile final : public ReadableFile {
   std::size_t offset_ = 0;
 };
 
-// `pattern` over and over, `size` bytes in all.
-class RepeatFile final : public ReadableFile {
- public:
-  RepeatFile(std::string pattern, std::size_t size) : pattern_(std::move(pattern)), size_(size) {}
-  long Read(void* buffer, std::size_t size) override {
-    auto* out = static_cast<char*>(buffer);
-    const std::size_t n = std::min(size, size_ - offset_);
-    for (std::size_t done = 0; done < n;) {
-      const std::size_t at = (offset_ + done) % pattern_.size();
-      const std::size_t take = std::min(n - done, pattern_.size() - at);
-      std::memcpy(out + done, pattern_.data() + at, take);
-      done += take;
-    }
-    offset_ += n;
-    return static_cast<long>(n);
-  }
-
- private:
-  std::string pattern_;
-  std::size_t size_;
-  std::size_t offset_ = 0;
-};
-
 // `count` lines, line i being `line(i)` (which brings its own line end).
 class LinesFile final : public ReadableFile {
  public:

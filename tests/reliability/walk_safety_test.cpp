@@ -1,7 +1,6 @@
-// The walk over hostile trees: link loops, a tree 200 levels deep (also past the longest path
-// the system takes), a folder of 200,000 entries, a source folder that is itself a link. Each
-// pass ends normally with what is reachable found once, without following a link, and within a
-// bounded amount of memory.
+// The walk over hostile trees: a tree deeper than the longest path the system takes, and a
+// folder of 200,000 entries. Each pass ends normally with what is reachable found once, within
+// a bounded amount of memory. (Links in the tree are tested with the pass.)
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -105,52 +104,6 @@ class DeepTree {
   int depth_;
   std::string name_;
 };
-
-TEST(WalkSafetyTest, LinkLoopsAreNeverFollowed) {
-  PassRig rig;
-  rig.WriteSet("in/D", "x.sfv", {{"d.rar", "ddd"}});
-  rig.WriteSet("elsewhere", "e.sfv", {{"e.rar", "eee"}});
-  const std::string in = rig.temp.Path("in");
-  fs::create_directory_symlink("..", in + "/D/up");
-  fs::create_directory_symlink(".", in + "/D/self");
-  fs::create_directory_symlink(in, in + "/D/source");
-  fs::create_directory_symlink("/", in + "/root");
-  fs::create_directory_symlink(rig.temp.Path("elsewhere"), in + "/elsewhere");
-  fs::create_symlink(in + "/ping", in + "/pong");
-  fs::create_symlink(in + "/pong", in + "/ping");
-  rig.AddRow(in);
-  FaultyFileSystem disk(RealFileSystem());
-  ASSERT_EQ(rig.Run(disk), 1u);
-  EXPECT_EQ(rig.CompletedSfvPaths(), std::vector<std::string>{in + "/D/x.sfv"});
-  // Two real folders, each listed once to walk and once to look for SFV files.
-  EXPECT_EQ(disk.Calls(FsOperation::kListDirectory), 4);
-}
-
-TEST(WalkSafetyTest, ASourceFolderThatIsALinkIsScannedThroughIt) {
-  PassRig rig;
-  rig.WriteSet("real/D", "x.sfv", {{"d.rar", "ddd"}});
-  fs::create_directory_symlink("..", rig.temp.Path("real/D/loop"));
-  const std::string link = rig.temp.Path("link");
-  fs::create_directory_symlink(rig.temp.Path("real"), link);
-  rig.AddRow(link);
-  FaultyFileSystem disk(RealFileSystem());
-  ASSERT_EQ(rig.Run(disk), 1u);
-  EXPECT_EQ(rig.CompletedSfvPaths(), std::vector<std::string>{link + "/D/x.sfv"});
-  EXPECT_EQ(disk.Calls(FsOperation::kListDirectory), 4);
-}
-
-TEST(WalkSafetyTest, ATreeTwoHundredLevelsDeepIsWalkedToTheBottom) {
-  PassRig rig;
-  const std::string in = rig.temp.MakeDir("in");
-  const DeepTree tree(in, 200, "d", {1, 100, 200});
-  rig.AddRow(in);
-  FaultyFileSystem disk(RealFileSystem());
-  ASSERT_EQ(rig.Run(disk), 1u);
-  EXPECT_EQ(rig.CompletedSfvPaths(),
-            (std::vector<std::string>{tree.PathOf(1) + "/x.sfv", tree.PathOf(100) + "/x.sfv",
-                                      tree.PathOf(200) + "/x.sfv"}));
-  EXPECT_EQ(disk.Calls(FsOperation::kListDirectory), 2 * 201);
-}
 
 // With long folder names the path passes PATH_MAX part way down: what lies below cannot be
 // listed, and the pass ends normally with the sets above.

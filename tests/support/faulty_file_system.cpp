@@ -47,16 +47,10 @@ void FaultyFileSystem::FailReadsAfter(std::string path_part, std::size_t bytes) 
   read_limits_.emplace_back(std::move(path_part), bytes);
 }
 
-void FaultyFileSystem::SetBeforeCall(std::function<void(FsOperation, const std::string&)> hook) {
-  std::lock_guard lock(mutex_);
-  before_call_ = std::move(hook);
-}
-
 void FaultyFileSystem::ClearFaults() {
   std::lock_guard lock(mutex_);
   faults_.clear();
   read_limits_.clear();
-  before_call_ = nullptr;
 }
 
 int FaultyFileSystem::Calls(FsOperation operation) const {
@@ -65,18 +59,11 @@ int FaultyFileSystem::Calls(FsOperation operation) const {
   return found == calls_.end() ? 0 : found->second;
 }
 
-int FaultyFileSystem::InjectedFailures() const {
-  std::lock_guard lock(mutex_);
-  return injected_;
-}
-
 SystemError FaultyFileSystem::Enter(FsOperation operation, const std::string& path) {
-  std::function<void(FsOperation, const std::string&)> hook;
   SystemError error = kErrorSuccess;
   {
     std::lock_guard lock(mutex_);
     ++calls_[operation];
-    hook = before_call_;
     for (auto fault = faults_.begin(); fault != faults_.end(); ++fault) {
       if (fault->operation != operation || path.find(fault->path_part) == std::string::npos) {
         continue;
@@ -91,12 +78,6 @@ SystemError FaultyFileSystem::Enter(FsOperation operation, const std::string& pa
         break;
       }
     }
-    if (error != kErrorSuccess) {
-      ++injected_;
-    }
-  }
-  if (hook) {
-    hook(operation, path);
   }
   return error;
 }

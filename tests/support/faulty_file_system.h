@@ -38,14 +38,10 @@ class FaultyFileSystem final : public FileSystem {
   // Files opened (either way) whose path contains `path_part` answer -1, a read error, once
   // `bytes` bytes of them were read.
   void FailReadsAfter(std::string path_part, std::size_t bytes);
-  // Runs before every call, with the operation and its (first) path, outside any lock.
-  void SetBeforeCall(std::function<void(FsOperation, const std::string&)> hook);
   void ClearFaults();
 
   // Calls of `operation` so far, failed ones included.
   int Calls(FsOperation operation) const;
-  // Calls that were made to fail.
-  int InjectedFailures() const;
 
   SystemError OpenForVerify(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
   SystemError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
@@ -65,7 +61,7 @@ class FaultyFileSystem final : public FileSystem {
     int countdown;  // the matching call that fails; 0 means every one
   };
 
-  // Counts the call, runs the hook and answers the injected error (0 for none).
+  // Counts the call and answers the injected error (0 for none).
   SystemError Enter(FsOperation operation, const std::string& path);
   SystemError WrapOpened(const std::string& path, SystemError result,
                          std::unique_ptr<ReadableFile>& file);
@@ -74,9 +70,7 @@ class FaultyFileSystem final : public FileSystem {
   mutable std::mutex mutex_;
   std::vector<Fault> faults_;
   std::vector<std::pair<std::string, std::size_t>> read_limits_;
-  std::function<void(FsOperation, const std::string&)> before_call_;
   std::map<FsOperation, int> calls_;
-  int injected_ = 0;
 };
 
 }  // namespace qs::test
