@@ -36,11 +36,6 @@ TEST(LowerCurrentThreadPriority, LowersOnlyTheCallingThread) {
   EXPECT_EQ(io_priority, (2 << 13) | 7);  // best-effort class (2) in the top bits, level 7
 }
 
-TEST(IgnoreLeaseSignals, LeaseBreakSignalNoLongerKills) {
-  IgnoreLeaseSignals();
-  ASSERT_EQ(::raise(SIGIO), 0);
-}
-
 TEST(LoopWait, EndsAtAWakeUpFromAnyThreadOrAtTheDeadline) {
   using Clock = std::chrono::steady_clock;
   LoopWait wait(false);

@@ -178,23 +178,6 @@ std::pair<SystemError, std::uint32_t> FileCrc(test::FakeContent content,
   return {error, crc};
 }
 
-TEST(Crc32Engine, GivesTheIsoHdlcCrcWhateverTheReadSizes) {
-  std::mt19937 random(1234);
-  std::string data(300 * 1024 + 17, '\0');
-  for (char& c : data) {
-    c = static_cast<char>(random());
-  }
-  for (std::size_t chunk : {1, 4, 4096}) {
-    EXPECT_EQ(FileCrc({"123456789", chunk}).second, 0xCBF43926u) << chunk;
-  }
-  // Several blocks, with reads that do not fill a block.
-  EXPECT_EQ(FileCrc({data, 4095}).second, test::ReferenceCrc(data));
-  EXPECT_EQ(FileCrc({data, 1 << 20}).second, test::ReferenceCrc(data));
-  EXPECT_EQ(FileCrc({""}), std::make_pair(kErrorSuccess, 0u));
-  // A read error goes unreported: the CRC covers what was read ("1234").
-  EXPECT_EQ(FileCrc({"123456789", 2, 4}), std::make_pair(kErrorSuccess, 0x9BE3E0A3u));
-}
-
 TEST(Crc32Engine, FailuresLeaveZero) {
   test::TestFileSystem fs;
   fs.Serve("/f", {"123456789"});
