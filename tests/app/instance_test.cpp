@@ -1,18 +1,14 @@
 // One instance per user: later starts of the real program hand their command line to a main
-// window over the socket and wait for it; leftovers of a killed instance block nothing; SIGTERM
-// acts as the close message; no display gives one line and status 2.
+// window over the socket and wait for it; SIGTERM acts as the close message; no display gives
+// one line and status 2. (Leftovers of a killed instance are the single-instance tests'.)
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QEventLoop>
 #include <QProcess>
-#include <cstring>
-#include <thread>
 
 #include "app/hidden_window.h"
 #include "app/quarrystream_app.h"
@@ -56,19 +52,6 @@ class InstanceTest : public DesktopTest {
     loop.exec();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
   }
-
-  // A later start from a thread of this process, while the window answers on this one.
-  SecondInstanceResult SendFromThread(const std::string& text, ScriptedDialogs& messages) {
-    SecondInstanceResult result = SecondInstanceResult::kNothingToSend;
-    QEventLoop loop;
-    std::thread sender([&] {
-      result = HandleSecondInstance(text, ChannelPath(), messages);
-      QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    sender.join();
-    return result;
-  }
 };
 
 TEST_F(InstanceTest, ASecondStartAddsAQuotedPathWithBlanks) {
@@ -86,15 +69,6 @@ TEST_F(InstanceTest, ASecondStartAddsAQuotedPathWithBlanks) {
   EXPECT_EQ(ReadDirs(), "1\r\n" + source + "\r\n/out/mine\r\n");
   // The second start kept to itself: it made no files of its own profile.
   EXPECT_FALSE(test::Exists(dir_.Path("second/dirs.cfg")));
-}
-
-TEST_F(InstanceTest, ASecondStartWithTheMarkerAloneIsRefusedByTheRunningInstance) {
-  auto window = MakeWindow();
-  window->Initialise();
-  EXPECT_EQ(RunSecondStart({QStringLiteral("/ADDDIR:")}), 0);
-  ASSERT_EQ(dialogs_.shown.size(), 1u);
-  EXPECT_EQ(dialogs_.shown[0].text, "You must have a source directory!");
-  EXPECT_TRUE(dialogs_.prompts.empty());
 }
 
 // With no arguments a later start tells the running instance nothing: it would otherwise wait
@@ -143,30 +117,6 @@ TEST_F(InstanceTest, AfterACloseDeclinedLaterStartsFindNoInstance) {
   dialogs_.answers = {true};
   window->OnTerminateRequest();
   EXPECT_FALSE(window->isVisible());
-}
-
-// A killed instance leaves its lock file (unlocked: the kernel dropped the lock) and its
-// socket file (with nobody behind it). Neither keeps the next start from running the window
-// and being reached.
-TEST_F(InstanceTest, LeftoversOfAKilledInstanceBlockNothing) {
-  dir_.WriteFile("runtime/Quarrystream", "");
-  {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, ChannelPath().c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);  // the file stays, dead
-  }
-  auto window = MakeWindow();
-  window->Initialise();
-  EXPECT_TRUE(lock_.IsHeld());
-  EXPECT_TRUE(window->Door()->Exists());
-  dialogs_.directories = {"/out"};
-  ScriptedDialogs sender_messages;
-  EXPECT_EQ(SendFromThread("/ADDDIR:/in/x", sender_messages), SecondInstanceResult::kHandled);
-  EXPECT_TRUE(sender_messages.shown.empty());
-  EXPECT_EQ(window->List().Count(), 1u);
 }
 
 TEST_F(InstanceTest, ASocketThatCannotBeMadeIsReported) {

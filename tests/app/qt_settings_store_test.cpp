@@ -40,27 +40,6 @@ TEST_F(QtSettingsStoreTest, FreshProfileReadsEveryDefaultAndWritesNothing) {
   EXPECT_FALSE(test::Exists(file_));
 }
 
-TEST_F(QtSettingsStoreTest, IntegersAndTextsComeBackFromAFreshObject) {
-  const std::int32_t numbers[] = {0, 1, -1, 300, INT32_MAX, INT32_MIN};
-  const std::string texts[] = {"",
-                               "run %1 \"%2\" %3",
-                               "  lead and trail  ",
-                               "a, b, c",
-                               "@Variant(not one)",
-                               "k=v; [Settings] #x",
-                               "back\\slash and ü"};
-  for (std::int32_t number : numbers) {
-    store_.WriteInt("ReScan", number);
-    EXPECT_EQ(QtSettingsStore(ToQString(file_)).ReadInt("ReScan", 7), number);
-    EXPECT_EQ(store_.ReadInt("ReScan", 7), number);
-  }
-  for (const std::string& text : texts) {
-    store_.WriteText("PostExecution", text);
-    EXPECT_EQ(QtSettingsStore(ToQString(file_)).ReadText("PostExecution", "x"), text);
-    EXPECT_EQ(store_.ReadText("PostExecution", "x"), text);
-  }
-}
-
 TEST_F(QtSettingsStoreTest, ValuesAreWrittenToTheFileAtOnceInGroupSettings) {
   store_.WriteInt("ReScan", 42);
   store_.WriteText("PostExecution", "cmd");
@@ -116,19 +95,6 @@ TEST_F(QtSettingsStoreTest, ReaderThreadSeesOnlyWholeValuesWhileAWriterWrites) {
   }
   writer.join();
   EXPECT_EQ(torn, 0);
-}
-
-TEST(QtSettingsStoreDefault, UsesTheMirrowenProfileInGroupSettings) {
-  test::TempDir dir;
-  // Both, so that nothing can reach the user's own profile whichever Qt consults.
-  ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ToQString(dir.path()));
-  QtSettingsStore store;
-  WriteInt(store, Setting::HideToTray, 1);
-  const std::string text = test::ReadFile(dir.Path("Mirrowen/Mirrowen.conf"));
-  EXPECT_NE(text.find("[Settings]"), std::string::npos) << text;
-  EXPECT_NE(text.find("HideToTray=1"), std::string::npos) << text;
-  EXPECT_EQ(ReadInt(store, Setting::HideToTray), 1);
 }
 
 }  // namespace

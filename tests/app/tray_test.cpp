@@ -1,5 +1,5 @@
-// Hide and Show window through CTrayIcon: with a recording tray offscreen, without any tray,
-// and (under Xvfb with a tray host) with the desktop's real tray.
+// Hide and Show window through CTrayIcon: with a recording tray offscreen, and (under Xvfb with
+// a tray host) with the desktop's real tray. Without any tray, see the tray icon's own tests.
 #include <QLineEdit>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -48,15 +48,6 @@ TEST_F(TrayTest, HideTwiceMakesOneIconAndShowBringsTheWindowBack) {
   EXPECT_EQ(log_->adds, 2);
 }
 
-TEST_F(TrayTest, ShowWithoutTrayDoesNothing) {
-  auto window = MakeTrayWindow();
-  window->Initialise();
-  window->show();
-  window->OnCommand(kIdShowWindow);
-  EXPECT_EQ(log_->adds + log_->deletes + log_->modifies, 0);
-  EXPECT_TRUE(window->isVisible());
-}
-
 TEST_F(TrayTest, HideToTraySettingStartsInTheTray) {
   settings_.store.WriteInt("HideToTray", 1);
   auto window = MakeTrayWindow();
@@ -76,17 +67,6 @@ TEST_F(TrayTest, DoubleClickShowsTheWindow) {
   QCoreApplication::sendPostedEvents();
   EXPECT_TRUE(window->isVisible());
   EXPECT_FALSE(window->IsHiddenInTray());
-}
-
-TEST_F(TrayTest, WithoutATrayHideMinimises) {
-  log_->available = false;
-  auto window = MakeTrayWindow();
-  window->Initialise();
-  window->show();
-  window->OnCommand(kIdHide);
-  EXPECT_FALSE(window->IsHiddenInTray());
-  EXPECT_TRUE(window->windowState() & Qt::WindowMinimized);
-  EXPECT_EQ(log_->adds, 0);
 }
 
 // A "/ADDDIR:" while the window is in the tray asks for the destination but leaves the

@@ -36,26 +36,5 @@ INSTANTIATE_TEST_SUITE_P(
         AreaCase{"right", QRect(), QRect(0, 0, 1872, 1080), QRect(1872, 980, 48, 84)},
         AreaCase{"none", QRect(), QRect(0, 0, 1920, 1080), QRect(1770, 1050, 150, 30)}));
 
-// Runs against the real notification area when there is one (under Xvfb with a tray host),
-// and otherwise checks that nothing is added.
-TEST(QtTrayShellTest, AddsOnlyWhereTheDesktopHasATray) {
-  QtTrayShell shell;
-  EXPECT_EQ(shell.Available(), QSystemTrayIcon::isSystemTrayAvailable());
-  NotifyIconData data;
-  data.id = 138;
-  data.flags = kNifMessage | kNifIcon | kNifTip;
-  data.tip = QStringLiteral("tip");
-  EXPECT_FALSE(shell.NotifyIcon(NotifyMessage::kModify, data));
-  EXPECT_FALSE(shell.NotifyIcon(NotifyMessage::kDelete, data));
-  const bool added = shell.NotifyIcon(NotifyMessage::kAdd, data);
-  EXPECT_EQ(added, shell.Available());
-  if (!added) {
-    GTEST_SKIP() << "no system tray on this desktop";
-  }
-  EXPECT_TRUE(shell.NotifyIcon(NotifyMessage::kModify, data));
-  EXPECT_TRUE(shell.NotifyIcon(NotifyMessage::kDelete, data));
-  EXPECT_FALSE(shell.NotifyIcon(NotifyMessage::kDelete, data));
-}
-
 }  // namespace
 }  // namespace qs

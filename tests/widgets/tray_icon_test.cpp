@@ -394,20 +394,6 @@ TEST_F(TrayIconTest, WithoutATrayHideMinimisesInstead) {
   EXPECT_TRUE(window_.isVisible());
 }
 
-TEST_F(TrayIconTest, ShowWindowSequenceRemovesTheIconUntilTheNextHide) {
-  window_.show();
-  ASSERT_TRUE(Create());
-  tray_->HideWindowToTray(&window_, true);
-  tray_->RestoreWindowFromTray(&window_, true);
-  tray_->HideTrayIcon();
-  tray_->DestroyTrayWindow();
-  EXPECT_FALSE(tray_->TrayWindowExists());
-  EXPECT_TRUE(tray_->IsRemoved());
-  EXPECT_FALSE(shell_->present);
-  ASSERT_TRUE(Create());
-  EXPECT_TRUE(shell_->present);
-}
-
 TEST(TrayMenuTest, Menu138ListsTheTrayCommandsWithSeparators) {
   const std::unique_ptr<QMenu> menu = LoadTrayMenu(kTrayMenuId);
   ASSERT_NE(menu, nullptr);
