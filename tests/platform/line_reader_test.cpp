@@ -2,39 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "tests/support/text_file.h"
 
 namespace qs {
 namespace {
 
 using namespace std::string_literals;
 using Lines = std::vector<std::string>;
-
-// Hands out `data` in pieces of at most `chunk` bytes, so that line ends fall across reads;
-// with `fail_at_end` the end of the data is a read error.
-class ChunkedFile : public ReadableFile {
- public:
-  ChunkedFile(std::string data, std::size_t chunk, bool fail_at_end = false)
-      : data_(std::move(data)), chunk_(chunk), fail_at_end_(fail_at_end) {}
-  long Read(void* buffer, std::size_t size) override {
-    if (position_ == data_.size()) {
-      return fail_at_end_ ? -1 : 0;
-    }
-    const std::size_t n = std::min({size, chunk_, data_.size() - position_});
-    std::memcpy(buffer, data_.data() + position_, n);
-    position_ += n;
-    return static_cast<long>(n);
-  }
-
- private:
-  std::string data_;
-  std::size_t chunk_;
-  bool fail_at_end_;
-  std::size_t position_ = 0;
-};
+using test::TextFile;
 
 // Every line, each followed by "!" when LastLineTruncated() said it was cut.
 Lines ReadAll(ReadableFile& file, std::size_t bound = LineReader::kDefaultMaxLineLength) {
@@ -58,7 +36,7 @@ TEST(LineReader, SplitsLinesTheSameWhateverTheReadSizes) {
       {"\xff\xfe name\r\n", {"\xff\xfe name"}}};
   for (const auto& [input, expected] : cases) {
     for (std::size_t chunk : {1, 2, 3, 7, 65536}) {
-      ChunkedFile file(input, chunk);
+      TextFile file(input, chunk);
       EXPECT_EQ(ReadAll(file), expected) << '"' << input << "\" in reads of " << chunk;
     }
   }
@@ -84,14 +62,14 @@ TEST(LineReader, BoundsEachLineAndKeepsTheNextAligned) {
        {crc + std::string(kMax - crc.size(), ' ') + "!"}}};
   for (const auto& [input, bound, expected] : cases) {
     for (std::size_t chunk : {3, 4096, 1 << 20}) {
-      ChunkedFile file(input, chunk);
+      TextFile file(input, chunk);
       EXPECT_EQ(ReadAll(file, bound), expected) << input.substr(0, 20) << " in reads of " << chunk;
     }
   }
 }
 
 TEST(LineReader, ReadErrorEndsTheDataAfterThePartialLineAndTheEndStaysTheEnd) {
-  ChunkedFile file("a\nparti", 2, /*fail_at_end=*/true);
+  TextFile file("a\nparti", 2, /*fail_at_end=*/true);
   LineReader reader(file);
   std::string line;
   EXPECT_TRUE(reader.ReadLine(line) && reader.ReadLine(line));
