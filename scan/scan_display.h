@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "scan/set_report.h"
+
 namespace qs {
 
 class ScanDisplay {
@@ -27,6 +29,11 @@ class ScanDisplay {
   virtual std::size_t RowCount() const = 0;
   // The post-execution field's current text, saved or not.
   virtual std::string PostExecutionText() const = 0;
+  // What the pass found of `row`'s sets, once it has walked the row.
+  virtual void SetRowReport(std::int64_t /*row*/, const RowReport& /*report*/) {}
+  // A failure the user should hear of now (a volume that failed its CRC, a program that could
+  // not be started); it is in the log already. The window shows it while hidden in the tray.
+  virtual void ReportFailure(std::int64_t /*row*/, std::string_view /*text*/) {}
 };
 
 inline constexpr int kProgressColumn = 3;

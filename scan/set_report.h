@@ -1,0 +1,35 @@
+// What the last pass found of each set under one watch-list row: the row's tooltip in the window
+// and the lines of `quarrystream --status`. Gathered while the pass walks, so showing it never
+// walks the tree again.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace qs {
+
+struct SetReport {
+  enum class State {
+    kComplete,  // handed off in this pass, or marked verified earlier
+    kWaiting,   // volumes missing, still being written or not yet checked
+    kFailed,    // at least one volume is whole but its CRC does not match
+  };
+  std::string sfv_path;
+  State state = State::kWaiting;
+  std::size_t verified = 0;                 // volumes verified so far
+  std::size_t total = 0;                    // volumes the SFV file lists
+  std::vector<std::string> failed_volumes;  // names as the SFV file gives them
+};
+
+struct RowReport {
+  std::vector<SetReport> sets;
+  // Said once for the row, e.g. that the companion program is missing; empty when all is well.
+  std::string notice;
+};
+
+// Several lines: "2 sets complete", "1 waiting: x.sfv (3 of 5 volumes)", "1 failed: y.sfv
+// (y.r01, y.r02)", then the notice. "No SFV files found" for a row without sets.
+std::string FormatRowReport(const RowReport& report);
+
+}  // namespace qs
