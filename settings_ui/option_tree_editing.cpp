@@ -401,6 +401,12 @@ void COptionTreeCtrl::wheelEvent(QWheelEvent* event) {
   QTreeView::wheelEvent(event);
 }
 
+void COptionTreeCtrl::resizeEvent(QResizeEvent* event) {
+  // An editor is placed for the width it opened at, so it goes first, as on a scroll.
+  CommitAndClose();
+  QTreeView::resizeEvent(event);
+}
+
 bool COptionTreeCtrl::eventFilter(QObject* watched, QEvent* event) {
   auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr || !OwnsWidget(widget)) {
