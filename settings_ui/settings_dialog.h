@@ -65,8 +65,10 @@ class SettingsDialog : public QDialog {
   std::array<int, kLineCount - 2> switches_{};  // lines 3 to 9, 0 or 1
 };
 
-// Opens the dialog modally over `parent` (null: no parent) and returns when it closes; the
-// result is QDialog's. What the program's Settings items call.
+// Opens the dialog modally over `parent` (null: no parent; with the main window as parent the
+// dialog also takes its icon) and returns when it closes with QDialog's result, which callers
+// may ignore. The autostart entry is written for the running executable's directory. What the
+// program's Settings items call.
 int RunSettingsDialog(QWidget* parent, SettingsStore& store, Autostart& autostart);
 
 }  // namespace qs
