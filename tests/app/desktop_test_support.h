@@ -44,6 +44,7 @@ class ScriptedDialogs final : public DesktopDialogs {
   int program_choosers = 0;
   int settings_runs = 0;
   int about_runs = 0;
+  int close_alls = 0;  // CloseAll calls; the scripted dialogs answer as scripted all the same
 
   void SetOwner(QWidget* owner) override { owner_ = owner; }
   QWidget* owner() const { return owner_; }
@@ -53,6 +54,7 @@ class ScriptedDialogs final : public DesktopDialogs {
   std::optional<std::string> BrowseForProgram() override;
   void RunSettingsDialog() override;
   void RunAboutBox() override;
+  void CloseAll() override { ++close_alls; }
 
  private:
   void Opened();

@@ -101,24 +101,6 @@ TEST_F(InstanceTest, NoListeningInstanceIsReported) {
   EXPECT_EQ(messages.shown.size(), 1u);
 }
 
-// The close message shuts the door even when the user then declines to quit.
-TEST_F(InstanceTest, AfterACloseDeclinedLaterStartsFindNoInstance) {
-  auto window = MakeWindow();
-  window->Initialise();
-  window->show();
-  dialogs_.answers = {false};
-  window->OnTerminateRequest();
-  EXPECT_TRUE(window->isVisible());
-  EXPECT_FALSE(window->Door()->Exists());
-  ScriptedDialogs messages;
-  EXPECT_EQ(HandleSecondInstance("/ADDDIR:/in", ChannelPath(), messages),
-            SecondInstanceResult::kNotFound);
-  // A second SIGTERM goes to the window itself.
-  dialogs_.answers = {true};
-  window->OnTerminateRequest();
-  EXPECT_FALSE(window->isVisible());
-}
-
 TEST_F(InstanceTest, ASocketThatCannotBeMadeIsReported) {
   HiddenWindow door({}, dialogs_);
   // Longer than a socket address holds.

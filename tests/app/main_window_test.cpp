@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <deque>
 
 #include "app/command_ids.h"
 #include "app/dialog_units.h"
@@ -22,6 +23,7 @@
 #include "widgets/cell_list_ctrl.h"
 #include "widgets/image_list.h"
 #include "widgets/list_images.h"
+#include "widgets/tray_icon.h"
 
 namespace qs::test {
 namespace {
@@ -382,26 +384,131 @@ TEST_F(MainWindowTest, QuitRunsTheExitSequenceInOrder) {
   EXPECT_EQ(ReadDirs(), "1\r\n/in/a\r\n/out/a\r\n");
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(window->result(), kIdCancel);
-
-  // Nothing runs after the exit: a second close neither asks nor saves the emptied list.
-  steps.clear();
-  window->OnCommand(kIdCancel);
-  window->OnCommand(kIdAddDirectory);
-  EXPECT_TRUE(steps.empty());
-  EXPECT_EQ(dialogs_.shown.size(), 1u);
 }
 
-TEST_F(MainWindowTest, QuitAtConfirmationLevelZeroAsksNothing) {
+// An empty list never replaces entries that the file holds, here written by another program
+// while the window ran with nothing loaded.
+TEST_F(MainWindowTest, ExitKeepsEntriesTheListDoesNotHold) {
   settings_.store.WriteInt("ConfirmationLevel", 0);
   auto window = MakeWindow();
   window->Initialise();
-  window->show();
-  window->close();  // the close box
-  EXPECT_TRUE(dialogs_.shown.empty());
+  WriteDirs("1\r\n/in/a\r\n/out/a\r\n");
+  window->close();
   EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(ReadDirs(), "");
-  EXPECT_TRUE(test::Exists(DirsPath()));
+  EXPECT_EQ(ReadDirs(), "1\r\n/in/a\r\n/out/a\r\n");
 }
+
+// What asks for the exit, or happens while a dialog is open.
+enum class Act {
+  kNothing,
+  kQuit,
+  kEscape,
+  kCloseBox,
+  kMenu,
+  kTray,
+  kSigterm,
+  kAddDir,
+  kAdd,
+  kRemove
+};
+
+void Perform(MainWindow& window, Act act) {
+  const MainWindowControls& c = window.Controls();
+  switch (act) {
+    case Act::kNothing:
+      return;
+    case Act::kQuit:
+      return QTest::mouseClick(c.quit, Qt::LeftButton);
+    case Act::kEscape:
+      return QTest::keyClick(c.post_execution, Qt::Key_Escape);
+    case Act::kCloseBox:
+      window.close();
+      return;
+    case Act::kMenu:  // File, Quit
+      return window.MenuBar()->actions().constFirst()->menu()->actions().constLast()->trigger();
+    case Act::kTray:  // the tray menu's Quit
+      return window.Tray().TrayCommand(kIdCancel);
+    case Act::kSigterm:
+      return window.OnTerminateRequest();
+    case Act::kAddDir:
+      return window.HandleCommandLine("/ADDDIR:/in/new");
+    case Act::kAdd:
+      return QTest::mouseClick(c.add, Qt::LeftButton);
+    case Act::kRemove:
+      c.list->SelectRow(0);
+      return window.OnCommand(kIdRemove);
+  }
+}
+
+struct ExitCase {
+  const char* name;
+  int confirmation_level;
+  Act first;
+  Act meanwhile;  // while the first dialog is open
+  std::deque<bool> answers;
+  std::deque<std::string> directories;
+  bool exits;
+  int dialogs;  // opened in all
+};
+
+void PrintTo(const ExitCase& test, std::ostream* os) {
+  *os << test.name;
+}
+
+const ExitCase kExitCases[] = {
+    {"QuitButton", 1, Act::kQuit, Act::kNothing, {true}, {}, true, 1},
+    {"Escape", 1, Act::kEscape, Act::kNothing, {true}, {}, true, 1},
+    {"CloseBox", 1, Act::kCloseBox, Act::kNothing, {true}, {}, true, 1},
+    {"FileMenu", 1, Act::kMenu, Act::kNothing, {true}, {}, true, 1},
+    {"TrayMenu", 1, Act::kTray, Act::kNothing, {true}, {}, true, 1},
+    {"CloseBoxUnasked", 0, Act::kCloseBox, Act::kNothing, {}, {}, true, 0},
+    {"QuitDeclined", 1, Act::kQuit, Act::kNothing, {false}, {}, false, 1},
+    {"Sigterm", 1, Act::kSigterm, Act::kNothing, {}, {}, true, 0},
+    // The two orders that used to empty dirs.cfg or leave only the new entry in it.
+    {"SigtermInQuitQuestionThenYes", 1, Act::kQuit, Act::kSigterm, {true}, {}, true, 1},
+    {"SigtermInAddDirChooserThenPick", 1, Act::kAddDir, Act::kSigterm, {}, {"/o"}, true, 1},
+    {"TrayQuitInQuitQuestion", 1, Act::kQuit, Act::kTray, {true}, {}, true, 1},
+    {"CloseBoxInQuitQuestionThenNo", 1, Act::kQuit, Act::kCloseBox, {false}, {}, false, 1},
+    {"QuitInAddDirChooserThenPick", 1, Act::kAddDir, Act::kEscape, {true}, {"/o"}, true, 2},
+    {"SigtermInSourceChooserThenPick", 1, Act::kAdd, Act::kSigterm, {}, {"/i"}, true, 1},
+    {"SigtermInRemoveQuestionThenYes", 2, Act::kRemove, Act::kSigterm, {true}, {}, true, 1},
+};
+
+class ExitTest : public DesktopTest, public ::testing::WithParamInterface<ExitCase> {};
+
+// Whatever asks, the exit runs once, closes the dialogs still open first, and nothing answered in
+// them afterwards changes the list: dirs.cfg stays whole on every path.
+TEST_P(ExitTest, RunsOnceAndKeepsDirsCfgWhole) {
+  const ExitCase& test = GetParam();
+  const std::string dirs = "1\r\n/in/a\r\n/out/a\r\n0\r\n/in/b\r\n/out/b\r\n";
+  WriteDirs(dirs);
+  settings_.store.WriteInt("ConfirmationLevel", test.confirmation_level);
+  auto window = MakeWindow();
+  window->Initialise();
+  window->show();
+  int opened = 0;
+  dialogs_.on_open = [&] { Perform(*window, opened++ == 0 ? test.meanwhile : Act::kNothing); };
+  dialogs_.answers = test.answers;
+  dialogs_.directories = test.directories;
+  int saves = 0;
+  int closed_before_save = 0;
+  fs_.before_write = [&](const std::string&) {
+    ++saves;
+    closed_before_save = dialogs_.close_alls;
+  };
+  Perform(*window, test.first);
+
+  EXPECT_EQ(opened, test.dialogs);
+  EXPECT_EQ(ReadDirs(), dirs);
+  EXPECT_EQ(saves, test.exits ? 1 : 0);
+  EXPECT_EQ(closed_before_save, test.exits ? 1 : 0);
+  EXPECT_EQ(dialogs_.close_alls, test.exits ? 1 : 0);
+  EXPECT_EQ(window->isVisible(), !test.exits);
+  EXPECT_EQ(window->Controller().HasWorker(), !test.exits);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ExitTest, ::testing::ValuesIn(kExitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The own "/ADDDIR:" is asked before the first pass starts; an empty path is refused.
 TEST_F(MainWindowTest, OwnCommandLineIsHandledBeforeTheFirstPass) {
