@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringList>
+
 #include "app/desktop_dialogs.h"
 #include "app/main_window.h"
 #include "config/memory_settings_store.h"
@@ -69,6 +71,7 @@ class RecordingTrayShell final : public TrayShell {
     int adds = 0;
     int deletes = 0;
     int modifies = 0;
+    QStringList balloons;  // "title: text"
   };
   explicit RecordingTrayShell(std::shared_ptr<Log> log) : log_(std::move(log)) {}
 
