@@ -41,7 +41,8 @@ QString ToQString(std::string_view text) {
 
 // The window's dialogs once the exit may have begun: afterwards none opens, and one that was open
 // when it began answers as cancelled, whatever the user picked in it meanwhile. A Yes or a folder
-// chosen then would change a list that is already saved and freed, and save it again.
+// chosen then would change a list that is already saved and freed, and save it again. The exit's
+// own failure to save goes unshown too: after a signal nobody may be there to close the box.
 class ExitGuardedDialogs final : public DesktopDialogs {
  public:
   ExitGuardedDialogs(DesktopDialogs& inner, const bool& exited) : inner_(inner), exited_(exited) {}

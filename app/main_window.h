@@ -139,7 +139,7 @@ class MainWindow final : public QDialog, public ScanDisplay, private AddDirector
   };
 
   MainWindowSetup setup_;
-  // setup_.dialogs, silenced by the exit; every dialog of the window goes through it.
+  // The setup's dialogs behind the exit's guard; setup_.dialogs points here from construction.
   std::unique_ptr<DesktopDialogs> dialogs_;
   QWidget* client_ = nullptr;
   QMenuBar* menu_bar_ = nullptr;
