@@ -28,6 +28,9 @@ class DesktopDialogs : public UserMessages {
   virtual void RunSettingsDialog() = 0;
   // The about box, modal.
   virtual void RunAboutBox() = 0;
+  // Closes every dialog still open as if it was cancelled, for the exit: each open call above
+  // then returns its cancel answer once its own loop ends.
+  virtual void CloseAll() = 0;
 };
 
 }  // namespace qs

@@ -16,6 +16,7 @@
 #include "app/hidden_window.h"
 #include "app/qt_countdown_timer.h"
 #include "config/add_dir_command.h"
+#include "config/dirs_file.h"
 #include "config/settings_keys.h"
 #include "platform/single_instance.h"
 #include "scan/scan_controller.h"
@@ -31,9 +32,54 @@ constexpr std::string_view kQuitQuestion =
     "Do you want to exit Quarrystream, the directories will no longer be watched!";
 constexpr std::string_view kQuitCaption = "Quit Quarrystream";
 
+// At most this many failures stand in a row's tooltip, the newest; the log keeps them all.
+constexpr std::size_t kTipFailures = 6;
+
 QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// The window's dialogs once the exit may have begun: afterwards none opens, and one that was open
+// when it began answers as cancelled, whatever the user picked in it meanwhile. A Yes or a folder
+// chosen then would change a list that is already saved and freed, and save it again. The exit's
+// own failure to save goes unshown too: after a signal nobody may be there to close the box.
+class ExitGuardedDialogs final : public DesktopDialogs {
+ public:
+  ExitGuardedDialogs(DesktopDialogs& inner, const bool& exited) : inner_(inner), exited_(exited) {}
+
+  void SetOwner(QWidget* owner) override { inner_.SetOwner(owner); }
+  void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override {
+    if (!exited_) {
+      inner_.ShowMessage(text, caption, icon);
+    }
+  }
+  bool AskYesNo(std::string_view text, std::string_view caption) override {
+    return !exited_ && inner_.AskYesNo(text, caption) && !exited_;
+  }
+  std::string BrowseForDirectory(std::string_view prompt) override {
+    std::string chosen = exited_ ? std::string() : inner_.BrowseForDirectory(prompt);
+    return exited_ ? std::string() : chosen;
+  }
+  std::optional<std::string> BrowseForProgram() override {
+    std::optional<std::string> chosen = exited_ ? std::nullopt : inner_.BrowseForProgram();
+    return exited_ ? std::nullopt : chosen;
+  }
+  void RunSettingsDialog() override {
+    if (!exited_) {
+      inner_.RunSettingsDialog();
+    }
+  }
+  void RunAboutBox() override {
+    if (!exited_) {
+      inner_.RunAboutBox();
+    }
+  }
+  void CloseAll() override { inner_.CloseAll(); }
+
+ private:
+  DesktopDialogs& inner_;
+  const bool& exited_;
+};
 
 }  // namespace
 
@@ -59,10 +105,16 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
   layout->addWidget(client_);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
+  dialogs_ = std::make_unique<ExitGuardedDialogs>(*setup_.dialogs, closed_);
+  setup_.dialogs = dialogs_.get();
   setup_.dialogs->SetOwner(this);
   editor_ = std::make_unique<WatchListEditor>(*setup_.fs, setup_.dirs_path, list_, *setup_.dialogs,
                                               *setup_.settings);
-  editor_->SetReloadedCallback([this] { FillRows(); });
+  // Rows may have moved: their reports wait for the next pass.
+  editor_->SetReloadedCallback([this] {
+    row_tips_.clear();
+    FillRows();
+  });
   queue_.SetWakeUp([this] { WakeForMessages(); });
   completion_ = std::make_unique<CompanionCompletion>(
       *setup_.settings, *setup_.fs, queue_, setup_.executable_directory, setup_.start_companion);
@@ -81,7 +133,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
   controller_ = std::make_unique<ScanController>(controller_setup);
   hidden_window_ = std::make_unique<HiddenWindow>(
       HiddenWindow::Target{[this](const std::string& text) { OnCopyData(text); },
-                           [this] { OnCommand(kIdCancel); }},
+                           [this] { OnTerminateRequest(); }},
       *setup_.dialogs);
   connect(controls_.list, &CCellListCtrl::CheckboxClicked, this,
           &MainWindow::OnCellListCheckboxClicked);
@@ -124,6 +176,10 @@ void MainWindow::Initialise() {
   }
   // 13. The own "/ADDDIR:" is asked for before the first pass starts.
   HandleCommandLine(setup_.command_line);
+  // A signal handled while a dialog above was open has ended the program already.
+  if (closed_) {
+    return;
+  }
   // 14. The countdown from ReScan, then the first pass at once.
   controller_->Initialise();
   // 15.
@@ -205,36 +261,58 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   OnCommand(kIdCancel);
 }
 
+// A quit asked for while its question is open (the tray menu, the close box) is that same quit.
 void MainWindow::OnQuit() {
-  if (AsksOnQuit(*setup_.settings) && !setup_.dialogs->AskYesNo(kQuitQuestion, kQuitCaption)) {
+  if (quit_question_open_) {
     return;
   }
+  if (AsksOnQuit(*setup_.settings)) {
+    quit_question_open_ = true;
+    const bool yes = setup_.dialogs->AskYesNo(kQuitQuestion, kQuitCaption);
+    quit_question_open_ = false;
+    if (!yes) {
+      return;
+    }
+  }
   RunExitSequence();
-  done(kIdCancel);
 }
 
 void MainWindow::RunExitSequence() {
+  if (closed_) {
+    return;
+  }
   closed_ = true;
+  setup_.dialogs->CloseAll();
   if (instance_lock_held_) {
     setup_.lock->Release();
     instance_lock_held_ = false;
   }
+  // Later starts then find no instance, rather than one that no longer answers.
+  hidden_window_->Destroy();
   controller_->Shutdown();
-  editor_->SaveDirs();
+  // The file is the master copy: an empty list never replaces entries the file holds (a list
+  // that could not be loaded, say).
+  if (list_.Count() > 0 || !DirsFileHoldsEntries()) {
+    editor_->SaveDirs();
+  }
   list_.Clear();
   WriteText(*setup_.settings, Setting::PostExecution, PostExecutionText());
+  done(kIdCancel);
+}
+
+bool MainWindow::DirsFileHoldsEntries() const {
+  std::unique_ptr<ReadableFile> file;
+  return setup_.fs->OpenForReading(setup_.dirs_path, file) == kErrorSuccess && file &&
+         !ParseDirs(*file).empty();
 }
 
 void MainWindow::OnCopyData(const std::string& text) {
   HandleCommandLine(text);
 }
 
+// Nobody may be at the screen (a logout, a service stop): a question would wait for ever.
 void MainWindow::OnTerminateRequest() {
-  if (hidden_window_->Exists()) {
-    hidden_window_->Close();
-  } else {
-    OnCommand(kIdCancel);
-  }
+  RunExitSequence();
 }
 
 // A text without "/ADDDIR:" is no command, and is ignored.
@@ -304,6 +382,53 @@ std::size_t MainWindow::RowCount() const {
 
 std::string MainWindow::PostExecutionText() const {
   return controls_.post_execution->text().toStdString();
+}
+
+void MainWindow::SetRowReport(std::int64_t row, const RowReport& report) {
+  if (row < 0 || row >= controls_.list->GetItemCount()) {
+    return;
+  }
+  row_tips_.resize(std::max(row_tips_.size(), static_cast<std::size_t>(row) + 1));
+  RowTip& tip = row_tips_[static_cast<std::size_t>(row)];
+  tip.report = FormatRowReport(report);
+  tip.earlier_failures = std::move(tip.failures);
+  tip.failures.clear();
+  ShowRowTip(static_cast<int>(row));
+}
+
+void MainWindow::ReportFailure(std::int64_t row, std::string_view text) {
+  if (IsHiddenInTray()) {
+    tray_->PopBalloon(ToQString(text), windowTitle());
+  }
+  if (row < 0 || row >= controls_.list->GetItemCount()) {
+    return;
+  }
+  row_tips_.resize(std::max(row_tips_.size(), static_cast<std::size_t>(row) + 1));
+  row_tips_[static_cast<std::size_t>(row)].failures.emplace_back(text);
+  ShowRowTip(static_cast<int>(row));
+}
+
+void MainWindow::ShowRowTip(int row) {
+  const RowTip& tip = row_tips_[static_cast<std::size_t>(row)];
+  std::vector<std::string> failures;
+  for (const auto* list : {&tip.earlier_failures, &tip.failures}) {
+    for (const std::string& failure : *list) {
+      // The same failure met again in the next pass is said once.
+      if (std::find(failures.begin(), failures.end(), failure) == failures.end()) {
+        failures.push_back(failure);
+      }
+    }
+  }
+  if (failures.size() > kTipFailures) {
+    failures.erase(failures.begin(), failures.end() - kTipFailures);
+  }
+  std::string text = tip.report;
+  for (const std::string& failure : failures) {
+    text += (text.empty() ? "" : "\n") + failure;
+  }
+  for (int column = 0; column < controls_.list->GetColumnCount(); ++column) {
+    controls_.list->SetCellTip(row, column, ToQString(text));
+  }
 }
 
 }  // namespace qs

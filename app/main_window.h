@@ -11,6 +11,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/main_window_controls.h"
 #include "config/watch_list.h"
@@ -73,7 +74,8 @@ class MainWindow final : public QDialog, public ScanDisplay, private AddDirector
   void OnCommand(int id);
   // A later start's command-line text, forwarded by the hidden window.
   void OnCopyData(const std::string& text);
-  // SIGTERM: the close message, through the hidden window while it exists.
+  // SIGTERM and SIGINT: the exit sequence at once, without the quit question; whatever dialog
+  // is open is closed without acting.
   void OnTerminateRequest();
   void HandleCommandLine(const std::string& text);
   // The list's "WM_CELLLIST_CHECKBOX_CLICKED".
@@ -86,6 +88,8 @@ class MainWindow final : public QDialog, public ScanDisplay, private AddDirector
   void SetFileProgress(std::int64_t percent) override;
   std::size_t RowCount() const override;
   std::string PostExecutionText() const override;
+  void SetRowReport(std::int64_t row, const RowReport& report) override;
+  void ReportFailure(std::int64_t row, std::string_view text) override;
 
   // The window counts as hidden exactly while the tray icon exists.
   bool IsHiddenInTray() const;
@@ -117,18 +121,33 @@ class MainWindow final : public QDialog, public ScanDisplay, private AddDirector
   void OnRemove();
   void OnBrowseProgram();
   void OnQuit();
+  // Runs at most once, whoever asks: every later request, and every dialog that was open, finds
+  // the window closed and does nothing.
   void RunExitSequence();
+  bool DirsFileHoldsEntries() const;
+  void ShowRowTip(int row);
   void HideToTray();
   void ShowFromTray();
   void WakeForMessages();
 
+  // What a row's tooltip shows: the last report of the row, then the failures reported since
+  // the report before it, so that a failure met while the row was walked outlives that report.
+  struct RowTip {
+    std::string report;
+    std::vector<std::string> earlier_failures;
+    std::vector<std::string> failures;
+  };
+
   MainWindowSetup setup_;
+  // The setup's dialogs behind the exit's guard; setup_.dialogs points here from construction.
+  std::unique_ptr<DesktopDialogs> dialogs_;
   QWidget* client_ = nullptr;
   QMenuBar* menu_bar_ = nullptr;
   MainWindowControls controls_;
   std::unique_ptr<ImageList> images_;
   WatchList list_;
   std::unique_ptr<WatchListEditor> editor_;
+  std::vector<RowTip> row_tips_;  // by row; emptied whenever the rows are rebuilt
   // Declared before the controller, which joins the worker that posts into it.
   ScanMessageQueue queue_;
   std::atomic<bool> drain_pending_{false};
@@ -139,7 +158,8 @@ class MainWindow final : public QDialog, public ScanDisplay, private AddDirector
   std::unique_ptr<HiddenWindow> hidden_window_;
   std::unique_ptr<CTrayIcon> tray_;
   bool initialised_ = false;
-  bool closed_ = false;  // the exit sequence has run
+  bool closed_ = false;  // the exit sequence has begun
+  bool quit_question_open_ = false;
 };
 
 }  // namespace qs

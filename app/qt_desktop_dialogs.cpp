@@ -1,5 +1,6 @@
 #include "app/qt_desktop_dialogs.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -58,12 +59,22 @@ std::string QtDesktopDialogs::BrowseForDirectory(std::string_view prompt) {
   return QDir::toNativeSeparators(dialog.selectedFiles().constFirst()).toStdString();
 }
 
+// A program on Linux is a file with its execute permission, whatever its name, so the first
+// filter is a permission filter under a name pattern that lets every name through. Qt's own
+// dialog, since a desktop portal's chooser would not apply it.
 std::optional<std::string> QtDesktopDialogs::BrowseForProgram() {
   QFileDialog dialog(owner_);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setDefaultSuffix(QStringLiteral("exe"));
-  dialog.setNameFilters({QStringLiteral("Exe files (*.exe)"), QStringLiteral("All Files (*)")});
+  const QString executables = QStringLiteral("Executable files (*)");
+  dialog.setNameFilters({executables, QStringLiteral("All files (*)")});
+  const QDir::Filters entries = dialog.filter() & ~QDir::Executable;
+  const auto apply_filter = [&dialog, entries, executables](const QString& name_filter) {
+    dialog.setFilter(name_filter == executables ? entries | QDir::Executable : entries);
+  };
+  apply_filter(executables);
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, apply_filter);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }
@@ -79,6 +90,23 @@ void QtDesktopDialogs::RunSettingsDialog() {
 void QtDesktopDialogs::RunAboutBox() {
   AboutDialog about(owner_);
   about.exec();
+}
+
+// Every dialog of this program is a top-level QDialog over the main window, the settings dialog
+// included, so they are found without keeping a list. A tray menu that is open goes too: its
+// choice would arrive after the exit; so do its submenus.
+void QtDesktopDialogs::CloseAll() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(widget);
+    if (dialog != nullptr && dialog != owner_ && dialog->isVisible()) {
+      dialog->reject();
+    }
+  }
+  while (QWidget* popup = QApplication::activePopupWidget()) {
+    if (!popup->close()) {
+      break;
+    }
+  }
 }
 
 }  // namespace qs

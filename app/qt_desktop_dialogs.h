@@ -1,5 +1,6 @@
 // The desktop program's dialogs as Qt shows them: QMessageBox with the designed texts, buttons,
-// icons and captions, and Qt's own file dialog for folders and programs.
+// icons and captions, and Qt's own file dialog for folders and programs (executable files or
+// all files).
 #pragma once
 
 #include <functional>
@@ -20,6 +21,7 @@ class QtDesktopDialogs final : public DesktopDialogs {
   std::optional<std::string> BrowseForProgram() override;
   void RunSettingsDialog() override;
   void RunAboutBox() override;
+  void CloseAll() override;
 
  private:
   QWidget* owner_ = nullptr;

@@ -31,8 +31,8 @@ bool OnCrash(CrashHandler* /*state*/) {
   return true;  // no files added to the report
 }
 
-// Carries SIGTERM and SIGINT from the signal watcher's thread to the main window as its close
-// message; a request before the window is ready waits for it.
+// Carries SIGTERM and SIGINT from the signal watcher's thread to the main window, which then ends
+// without asking; a request before the window is ready waits for it.
 class TerminateForwarder {
  public:
   void Request() {

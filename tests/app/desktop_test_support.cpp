@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include "scan/scan_controller.h"
+#include "widgets/notify_icon_data.h"
 
 namespace qs::test {
 
@@ -60,7 +61,7 @@ void ScriptedDialogs::RunAboutBox() {
   Opened();
 }
 
-bool RecordingTrayShell::NotifyIcon(NotifyMessage message, const NotifyIconData&) {
+bool RecordingTrayShell::NotifyIcon(NotifyMessage message, const NotifyIconData& data) {
   switch (message) {
     case NotifyMessage::kAdd:
       ++log_->adds;
@@ -70,6 +71,9 @@ bool RecordingTrayShell::NotifyIcon(NotifyMessage message, const NotifyIconData&
       break;
     case NotifyMessage::kModify:
       ++log_->modifies;
+      if ((data.flags & kNifInfo) != 0) {
+        log_->balloons << data.info_title + QStringLiteral(": ") + data.info;
+      }
       break;
     case NotifyMessage::kSetFocus:
       break;

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringList>
+
 #include "app/desktop_dialogs.h"
 #include "app/main_window.h"
 #include "config/memory_settings_store.h"
@@ -44,6 +46,7 @@ class ScriptedDialogs final : public DesktopDialogs {
   int program_choosers = 0;
   int settings_runs = 0;
   int about_runs = 0;
+  int close_alls = 0;  // CloseAll calls; the scripted dialogs answer as scripted all the same
 
   void SetOwner(QWidget* owner) override { owner_ = owner; }
   QWidget* owner() const { return owner_; }
@@ -53,6 +56,7 @@ class ScriptedDialogs final : public DesktopDialogs {
   std::optional<std::string> BrowseForProgram() override;
   void RunSettingsDialog() override;
   void RunAboutBox() override;
+  void CloseAll() override { ++close_alls; }
 
  private:
   void Opened();
@@ -67,6 +71,7 @@ class RecordingTrayShell final : public TrayShell {
     int adds = 0;
     int deletes = 0;
     int modifies = 0;
+    QStringList balloons;  // "title: text"
   };
   explicit RecordingTrayShell(std::shared_ptr<Log> log) : log_(std::move(log)) {}
 

@@ -1,11 +1,7 @@
 // One instance per user: later starts of the real program hand their command line to a main
-// window over the socket and wait for it; SIGTERM acts as the close message; no display gives
-// one line and status 2. (Leftovers of a killed instance are the single-instance tests'.)
-#include <fcntl.h>
+// window over the socket and wait for it; SIGTERM and SIGINT end it without asking; no display
+// gives one line and status 2. (Leftovers of a killed instance are the single-instance tests'.)
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QEventLoop>
 #include <QProcess>
@@ -15,8 +11,6 @@
 #include "platform/instance_channel.h"
 #include "scan/scan_controller.h"
 #include "tests/app/desktop_test_support.h"
-
-extern char** environ;
 
 namespace qs::test {
 namespace {
@@ -101,24 +95,6 @@ TEST_F(InstanceTest, NoListeningInstanceIsReported) {
   EXPECT_EQ(messages.shown.size(), 1u);
 }
 
-// The close message shuts the door even when the user then declines to quit.
-TEST_F(InstanceTest, AfterACloseDeclinedLaterStartsFindNoInstance) {
-  auto window = MakeWindow();
-  window->Initialise();
-  window->show();
-  dialogs_.answers = {false};
-  window->OnTerminateRequest();
-  EXPECT_TRUE(window->isVisible());
-  EXPECT_FALSE(window->Door()->Exists());
-  ScriptedDialogs messages;
-  EXPECT_EQ(HandleSecondInstance("/ADDDIR:/in", ChannelPath(), messages),
-            SecondInstanceResult::kNotFound);
-  // A second SIGTERM goes to the window itself.
-  dialogs_.answers = {true};
-  window->OnTerminateRequest();
-  EXPECT_FALSE(window->isVisible());
-}
-
 TEST_F(InstanceTest, ASocketThatCannotBeMadeIsReported) {
   HiddenWindow door({}, dialogs_);
   // Longer than a socket address holds.
@@ -128,86 +104,53 @@ TEST_F(InstanceTest, ASocketThatCannotBeMadeIsReported) {
   EXPECT_FALSE(door.Exists());
 }
 
-struct Spawned {
-  pid_t pid = -1;
-  int output = -1;
+struct SignalCase {
+  const char* name;
+  int signal;
+  const char* command;  // "/ADDDIR:" shows a message box, "/ADDDIR:/in/new" the folder chooser
 };
 
-// Starts the program with SIGTERM blocked from its very first instruction, so that a signal
-// sent at once waits for the program's own handling instead of killing it half-started.
-Spawned SpawnWithTermBlocked(const std::vector<std::string>& arguments,
-                             const QProcessEnvironment& environment) {
-  std::vector<std::string> env_strings;
-  for (const QString& entry : environment.toStringList()) {
-    env_strings.push_back(entry.toStdString());
-  }
-  std::vector<char*> envp;
-  for (std::string& entry : env_strings) {
-    envp.push_back(entry.data());
-  }
-  envp.push_back(nullptr);
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) {
-    argv.push_back(const_cast<char*>(argument.c_str()));
-  }
-  argv.push_back(nullptr);
-  int pipe_fds[2];
-  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) {
-    return {};
-  }
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t blocked;
-  sigemptyset(&blocked);
-  sigaddset(&blocked, SIGTERM);
-  posix_spawnattr_setsigmask(&attributes, &blocked);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
-  Spawned child;
-  if (posix_spawn(&child.pid, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0) {
-    child.pid = -1;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  ::close(pipe_fds[1]);
-  child.output = pipe_fds[0];
-  return child;
-}
+class SignalTest : public InstanceTest, public ::testing::WithParamInterface<SignalCase> {};
 
-std::string ReadAll(int fd) {
-  std::string text;
-  char buffer[4096];
-  ssize_t n = 0;
-  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) {
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return text;
-}
-
-// SIGTERM is the close message: with ConfirmationLevel 0 the program runs its exit sequence
-// (dirs.cfg saved, the field written to PostExecution) and ends with status 0.
-TEST_F(InstanceTest, SigtermActsAsTheCloseMessage) {
+// SIGTERM and SIGINT end the program without the quit question, also with a dialog open (the
+// signal, blocked from the start, is handled in that dialog's own loop), which is closed without
+// acting: dirs.cfg is saved whole, the field goes to PostExecution, status 0.
+TEST_P(SignalTest, EndsWithoutAskingAndSavesTheList) {
   dir_.WriteFile("first/dirs.cfg", "0\n" + dir_.MakeDir("in") + "\n/out\n");
-  dir_.WriteFile("first/Mirrowen.conf", "[Settings]\nConfirmationLevel=0\nReScan=600\n");
-  const Spawned child =
-      SpawnWithTermBlocked({QS_QUARRYSTREAM, "--profile", dir_.Path("first")}, ChildEnvironment());
-  ASSERT_GT(child.pid, 0);
-  ASSERT_EQ(::kill(child.pid, SIGTERM), 0);
-  const std::string output = ReadAll(child.output);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child.pid, &status, 0), child.pid);
-  ASSERT_TRUE(WIFEXITED(status)) << output;
-  EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+  dir_.WriteFile("first/Mirrowen.conf", "[Settings]\nReScan=600\n");
+  QStringList arguments = {QStringLiteral("--profile"), QString::fromStdString(dir_.Path("first"))};
+  arguments << QString::fromLatin1(GetParam().command);
+  QProcess process;
+  process.setProcessEnvironment(ChildEnvironment());
+  // Blocked from the program's first instruction, a signal sent at once waits for the program's
+  // own handling instead of killing it half-started.
+  process.setChildProcessModifier([] {
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGTERM);
+    sigaddset(&blocked, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+  });
+  process.start(QStringLiteral(QS_QUARRYSTREAM), arguments);
+  ASSERT_TRUE(process.waitForStarted());
+  ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), GetParam().signal), 0);
+  ASSERT_TRUE(process.waitForFinished(10000)) << "still running 10 s after the signal";
+  const std::string output = process.readAll().toStdString();
+  ASSERT_EQ(process.exitStatus(), QProcess::NormalExit) << output;
+  EXPECT_EQ(process.exitCode(), 0) << output;
   EXPECT_EQ(ReadFile(dir_.Path("first/dirs.cfg")), "0\r\n" + dir_.Path("in") + "\r\n/out\r\n");
   EXPECT_NE(ReadFile(dir_.Path("first/Mirrowen.conf")).find("PostExecution="), std::string::npos);
   // It took the lock and opened its door while it ran, and cleaned the door up on the way out.
   EXPECT_TRUE(test::Exists(LockPath()));
   EXPECT_FALSE(test::Exists(ChannelPath()));
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, SignalTest,
+                         ::testing::Values(SignalCase{"Sigterm", SIGTERM, ""},
+                                           SignalCase{"SigtermInMessageBox", SIGTERM, "/ADDDIR:"},
+                                           SignalCase{"SigintInChooser", SIGINT,
+                                                      "/ADDDIR:/in/new"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct NoDisplayCase {
   const char* name;

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <deque>
 
 #include "app/command_ids.h"
 #include "app/dialog_units.h"
@@ -17,11 +18,13 @@
 #include "config/settings_keys.h"
 #include "scan/scan_controller.h"
 #include "scan/scan_worker.h"
+#include "scan/set_report.h"
 #include "tests/app/desktop_test_support.h"
 #include "widgets/cell_header_ctrl.h"
 #include "widgets/cell_list_ctrl.h"
 #include "widgets/image_list.h"
 #include "widgets/list_images.h"
+#include "widgets/tray_icon.h"
 
 namespace qs::test {
 namespace {
@@ -348,9 +351,6 @@ TEST_F(MainWindowTest, EnterNeverClosesAndEscapeAsksTheQuitQuestion) {
   EXPECT_EQ(dialogs_.shown[0].text,
             "Do you want to exit Quarrystream, the directories will no longer be watched!");
   EXPECT_EQ(dialogs_.shown[0].caption, "Quit Quarrystream");
-  EXPECT_TRUE(dialogs_.shown[0].question);
-  EXPECT_TRUE(window->isVisible());
-  EXPECT_TRUE(window->Controller().HasWorker());  // declining leaves everything running
 }
 
 // The exit sequence in its order: the lock, the worker, dirs.cfg, the list, PostExecution.
@@ -382,25 +382,140 @@ TEST_F(MainWindowTest, QuitRunsTheExitSequenceInOrder) {
   EXPECT_EQ(ReadDirs(), "1\r\n/in/a\r\n/out/a\r\n");
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(window->result(), kIdCancel);
-
-  // Nothing runs after the exit: a second close neither asks nor saves the emptied list.
-  steps.clear();
-  window->OnCommand(kIdCancel);
-  window->OnCommand(kIdAddDirectory);
-  EXPECT_TRUE(steps.empty());
-  EXPECT_EQ(dialogs_.shown.size(), 1u);
 }
 
-TEST_F(MainWindowTest, QuitAtConfirmationLevelZeroAsksNothing) {
+// An empty list never replaces the entries of the file, here written by another program.
+TEST_F(MainWindowTest, ExitKeepsEntriesTheListDoesNotHold) {
   settings_.store.WriteInt("ConfirmationLevel", 0);
   auto window = MakeWindow();
   window->Initialise();
-  window->show();
-  window->close();  // the close box
-  EXPECT_TRUE(dialogs_.shown.empty());
+  WriteDirs("1\r\n/in/a\r\n/out/a\r\n");
+  window->close();
   EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(ReadDirs(), "");
-  EXPECT_TRUE(test::Exists(DirsPath()));
+  EXPECT_EQ(ReadDirs(), "1\r\n/in/a\r\n/out/a\r\n");
+}
+
+// What asks for the exit, or happens while a dialog is open.
+enum class Act { kNone, kQuit, kEscape, kClose, kMenu, kTray, kTerm, kAddDir, kAdd, kRemove };
+
+void Perform(MainWindow& window, Act act) {
+  const MainWindowControls& c = window.Controls();
+  switch (act) {
+    case Act::kNone:
+      return;
+    case Act::kQuit:
+      return QTest::mouseClick(c.quit, Qt::LeftButton);
+    case Act::kEscape:
+      return QTest::keyClick(c.post_execution, Qt::Key_Escape);
+    case Act::kClose:
+      window.close();
+      return;
+    case Act::kMenu:  // File, Quit
+      return window.MenuBar()->actions().constFirst()->menu()->actions().constLast()->trigger();
+    case Act::kTray:  // the tray menu's Quit
+      return window.Tray().TrayCommand(kIdCancel);
+    case Act::kTerm:
+      return window.OnTerminateRequest();
+    case Act::kAddDir:
+      return window.HandleCommandLine("/ADDDIR:/in/new");
+    case Act::kAdd:
+      return QTest::mouseClick(c.add, Qt::LeftButton);
+    case Act::kRemove:
+      c.list->SelectRow(0);
+      return window.OnCommand(kIdRemove);
+  }
+}
+
+struct ExitCase {
+  const char* name;
+  int confirmation_level;
+  Act first;
+  Act meanwhile;  // while the first dialog is open
+  std::deque<bool> answers;
+  std::deque<std::string> directories;
+  bool exits;
+  int dialogs;  // opened in all
+};
+
+const ExitCase kExitCases[] = {
+    {"QuitButton", 1, Act::kQuit, Act::kNone, {true}, {}, true, 1},
+    {"Escape", 1, Act::kEscape, Act::kNone, {true}, {}, true, 1},
+    {"CloseBox", 1, Act::kClose, Act::kNone, {true}, {}, true, 1},
+    {"FileMenu", 1, Act::kMenu, Act::kNone, {true}, {}, true, 1},
+    {"TrayMenu", 1, Act::kTray, Act::kNone, {true}, {}, true, 1},
+    {"CloseBoxUnasked", 0, Act::kClose, Act::kNone, {}, {}, true, 0},
+    {"QuitDeclined", 1, Act::kQuit, Act::kNone, {false}, {}, false, 1},
+    {"Sigterm", 1, Act::kTerm, Act::kNone, {}, {}, true, 0},
+    // The two orders that used to empty dirs.cfg or leave only the new entry in it.
+    {"SigtermInQuitQuestionThenYes", 1, Act::kQuit, Act::kTerm, {true}, {}, true, 1},
+    {"SigtermInAddDirChooserThenPick", 1, Act::kAddDir, Act::kTerm, {}, {"/o"}, true, 1},
+    {"TrayQuitInQuitQuestion", 1, Act::kQuit, Act::kTray, {true}, {}, true, 1},
+    {"CloseBoxInQuitQuestionThenNo", 1, Act::kQuit, Act::kClose, {false}, {}, false, 1},
+    {"QuitInAddDirChooserThenPick", 1, Act::kAddDir, Act::kEscape, {true}, {"/o"}, true, 2},
+    {"SigtermInSourceChooserThenPick", 1, Act::kAdd, Act::kTerm, {}, {"/i"}, true, 1},
+    {"SigtermInRemoveQuestionThenYes", 2, Act::kRemove, Act::kTerm, {true}, {}, true, 1},
+};
+
+class ExitTest : public DesktopTest, public ::testing::WithParamInterface<ExitCase> {};
+
+// Whatever asks, the exit runs once, closes the dialogs still open first, and nothing answered in
+// them afterwards changes the list: dirs.cfg stays whole on every path.
+TEST_P(ExitTest, RunsOnceAndKeepsDirsCfgWhole) {
+  const ExitCase& test = GetParam();
+  const std::string dirs = "1\r\n/in/a\r\n/out/a\r\n0\r\n/in/b\r\n/out/b\r\n";
+  WriteDirs(dirs);
+  settings_.store.WriteInt("ConfirmationLevel", test.confirmation_level);
+  auto window = MakeWindow();
+  window->Initialise();
+  window->show();
+  int opened = 0;
+  dialogs_.on_open = [&] { Perform(*window, opened++ == 0 ? test.meanwhile : Act::kNone); };
+  dialogs_.answers = test.answers;
+  dialogs_.directories = test.directories;
+  int saves = 0;
+  int closed_before_save = 0;
+  fs_.before_write = [&](const std::string&) {
+    ++saves;
+    closed_before_save = dialogs_.close_alls;
+  };
+  Perform(*window, test.first);
+
+  EXPECT_EQ(opened, test.dialogs);
+  EXPECT_EQ(ReadDirs(), dirs);
+  EXPECT_EQ(saves, test.exits ? 1 : 0);
+  EXPECT_EQ(closed_before_save, test.exits ? 1 : 0);
+  EXPECT_EQ(window->isVisible(), !test.exits);
+  EXPECT_EQ(window->Controller().HasWorker(), !test.exits);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ExitTest, ::testing::ValuesIn(kExitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A row's tooltip, on every cell, is its last report, then the failures reported since the
+// report before it, each once; a failure also pops a tray message while the window is hidden.
+TEST_F(MainWindowTest, RowTooltipsAndTrayMessagesShowWhatThePassFound) {
+  WriteDirs("1\r\n/in/a\r\n/out/a\r\n1\r\n/in/b\r\n/out/b\r\n");
+  auto log = std::make_shared<RecordingTrayShell::Log>();
+  auto window = MakeWindow({}, std::make_unique<RecordingTrayShell>(log));
+  window->Initialise();
+  RowReport report;
+  report.sets.push_back({"/in/b/x.sfv", SetReport::State::kFailed, 1, 2, {"x.r01"}});
+  const std::string summary = FormatRowReport(report);
+  const auto tip = [&](int column) { return window->Controls().list->GetCellTip(1, column); };
+
+  window->ReportFailure(1, "cannot start a");
+  window->SetRowReport(1, report);
+  for (int column = 0; column < 4; ++column) {
+    EXPECT_EQ(tip(column).toStdString(), summary + "\ncannot start a") << column;
+  }
+  window->OnCommand(kIdHide);
+  window->ReportFailure(1, "bad CRC b");
+  window->ReportFailure(1, "cannot start a");
+  EXPECT_EQ(tip(2).toStdString(), summary + "\ncannot start a\nbad CRC b");
+  EXPECT_EQ(log->balloons, Texts({"Quarrystream: bad CRC b", "Quarrystream: cannot start a"}));
+  window->SetRowReport(1, report);
+  window->SetRowReport(1, report);  // a pass with no new failure: the old ones go
+  EXPECT_EQ(tip(3).toStdString(), summary);
 }
 
 // The own "/ADDDIR:" is asked before the first pass starts; an empty path is refused.
