@@ -60,23 +60,6 @@ void ScriptedDialogs::RunAboutBox() {
   Opened();
 }
 
-bool RecordingTrayShell::NotifyIcon(NotifyMessage message, const NotifyIconData&) {
-  switch (message) {
-    case NotifyMessage::kAdd:
-      ++log_->adds;
-      break;
-    case NotifyMessage::kDelete:
-      ++log_->deletes;
-      break;
-    case NotifyMessage::kModify:
-      ++log_->modifies;
-      break;
-    case NotifyMessage::kSetFocus:
-      break;
-  }
-  return log_->available;
-}
-
 SystemError ObservedFileSystem::OpenForVerify(const std::string& path,
                                               std::unique_ptr<ReadableFile>& file) {
   return RealFileSystem().OpenForVerify(path, file);

@@ -1,10 +1,13 @@
 // Hide and Show window through CTrayIcon: with a recording tray offscreen, and (under Xvfb with
 // a tray host) with the desktop's real tray. Without any tray, see the tray icon's own tests.
+#include <QAction>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTest>
 
 #include "app/command_ids.h"
+#include "app/main_window_controls.h"
 #include "config/settings_keys.h"
 #include "tests/app/desktop_test_support.h"
 #include "widgets/tray_icon.h"
@@ -31,13 +34,7 @@ TEST_F(TrayTest, HideTwiceMakesOneIconAndShowBringsTheWindowBack) {
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(window->Tray().GetTipText(),
             QStringLiteral("This is a Tray Icon - Right click on me!"));
-  EXPECT_EQ(window->Tray().GetCallbackMsg(), 0x8007u);
-  EXPECT_EQ(window->Tray().NotifyData().id, 138u);
-  unsigned item = 99;
-  bool by_position = false;
-  window->Tray().GetDefaultMenuItem(&item, &by_position);
-  EXPECT_EQ(item, 0u);
-  EXPECT_TRUE(by_position);
+  EXPECT_EQ(window->Tray().Id(), 138u);
 
   window->OnCommand(kIdShowWindow);
   EXPECT_TRUE(window->isVisible());
@@ -63,10 +60,32 @@ TEST_F(TrayTest, DoubleClickShowsTheWindow) {
   window->Initialise();
   window->show();
   window->OnCommand(kIdHide);
-  window->Tray().OnNotifyIcon(138, TrayMouseEvent::kLeftDoubleClick);
+  window->Tray().OnActivated(QSystemTrayIcon::DoubleClick);
   QCoreApplication::sendPostedEvents();
   EXPECT_TRUE(window->isVisible());
   EXPECT_FALSE(window->IsHiddenInTray());
+}
+
+TEST(TrayMenuTest, ListsTheTrayCommandsWithShowWindowFirst) {
+  const std::unique_ptr<QMenu> menu = LoadTrayMenu();
+  EXPECT_EQ(menu->title(), QStringLiteral("This menu will pop up for the tray"));
+  const std::vector<std::pair<const char*, int>> expected{{"Show window", kIdShowWindow},
+                                                          {"Add directory", kIdAddDirectory},
+                                                          {"", 0},
+                                                          {"Force start scan", kIdForceStartScan},
+                                                          {"Force stop scan", kIdForceStopScan},
+                                                          {"", 0},
+                                                          {"Settings", kIdSettings},
+                                                          {"", 0},
+                                                          {"Quit", kIdCancel}};
+  const QList<QAction*> actions = menu->actions();
+  ASSERT_EQ(actions.size(), static_cast<qsizetype>(expected.size()));
+  for (qsizetype i = 0; i < actions.size(); ++i) {
+    const auto& [text, command] = expected[static_cast<std::size_t>(i)];
+    EXPECT_EQ(actions[i]->text(), QString::fromLatin1(text));
+    EXPECT_EQ(actions[i]->isSeparator(), command == 0);
+    EXPECT_EQ(actions[i]->data().toInt(), command);
+  }
 }
 
 // A "/ADDDIR:" while the window is in the tray asks for the destination but leaves the
@@ -97,7 +116,7 @@ TEST_F(DesktopTest, RealTrayHideAndShow) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   window->OnCommand(kIdHide);
   EXPECT_TRUE(window->IsHiddenInTray());
-  EXPECT_FALSE(window->Tray().IsRemoved());
+  EXPECT_FALSE(window->Tray().IsHidden());
   EXPECT_FALSE(window->isVisible());
   window->OnCommand(kIdShowWindow);
   EXPECT_TRUE(window->isVisible());
