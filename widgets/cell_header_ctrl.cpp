@@ -49,7 +49,11 @@ void CCellHeaderCtrl::paintSection(QPainter* painter, const QRect& rect, int log
   header.rect = rect;
   const QString caption = header.text;
   header.text.clear();
+  // CE_Header puts back the clip it found, and an unclipped painter would come back clipped
+  // to nothing.
+  painter->save();
   style()->drawControl(QStyle::CE_Header, &header, painter, this);
+  painter->restore();
 
   QStyleOptionButton box;
   box.initFrom(this);
@@ -59,8 +63,8 @@ void CCellHeaderCtrl::paintSection(QPainter* painter, const QRect& rect, int log
   box.state |= checked ? QStyle::State_On : QStyle::State_Off;
   style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, this);
 
-  header.text = caption;
   header.rect = rect.adjusted(box.rect.right() + 1 - rect.left(), 0, 0, 0);
+  header.text = fontMetrics().elidedText(caption, Qt::ElideRight, header.rect.width());
   style()->drawControl(QStyle::CE_HeaderLabel, &header, painter, this);
 }
 

@@ -30,6 +30,13 @@ TEST(CellHeaderCtrlTest, OnlyASectionWithACheckStateHasABoxAndReportsClicks) {
   EXPECT_LT(box.right(), 40);                // at the left of its section
   EXPECT_EQ(header.CheckBoxRect(1), QRect());
 
+  // The style draws the box, and a tick in it once the column is all checked.
+  const QImage unchecked = header.viewport()->grab(box).toImage();
+  model.setHeaderData(0, Qt::Horizontal, Qt::Checked, Qt::CheckStateRole);
+  const QImage checked = header.viewport()->grab(box).toImage();
+  EXPECT_NE(unchecked, checked);
+  EXPECT_NE(unchecked, header.viewport()->grab(box.translated(80, 0)).toImage());
+
   QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, QPoint(120, header.height() / 2));
   QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, QPoint(40, header.height() / 2));
   ASSERT_EQ(clicks.count(), 1);
