@@ -10,9 +10,11 @@ namespace qs {
 
 namespace {
 
-// The desktop's own tray. Qt puts a visible icon back by itself when the tray host restarts.
+// The desktop's own tray; the icon is a child of its CTrayIcon. Qt puts a shown icon back by
+// itself when the tray host restarts.
 class QtTrayShell final : public TrayShell {
  public:
+  explicit QtTrayShell(QObject* owner) : icon_(owner) {}
   bool Available() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
   void SetIcon(const QIcon& icon, const QString& tip) override {
     icon_.setIcon(icon);
@@ -49,7 +51,7 @@ void ZoomRect(const QRect& from, const QRect& to) {
 }  // namespace
 
 CTrayIcon::CTrayIcon(QWidget* main_window, std::unique_ptr<TrayShell> shell)
-    : shell_(shell ? std::move(shell) : std::make_unique<QtTrayShell>()),
+    : shell_(shell ? std::move(shell) : std::make_unique<QtTrayShell>(this)),
       main_window_(main_window),
       animator_(ZoomRect) {
   shell_->SetActivationHandler(

@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <csignal>
 
 #include "app/command_ids.h"
 #include "app/main_window_controls.h"
@@ -121,6 +123,35 @@ TEST_F(DesktopTest, RealTrayHideAndShow) {
   window->OnCommand(kIdShowWindow);
   EXPECT_TRUE(window->isVisible());
   EXPECT_FALSE(window->IsHiddenInTray());
+}
+
+// The tray host goes away and a new one starts at the top of the screen: the icon that was
+// shown moves into the new tray by itself. Needs with_tray_host.sh, as above.
+TEST_F(DesktopTest, RealTrayIconComesBackWhenTheTrayHostRestarts) {
+  const qint64 trayer = qEnvironmentVariableIntValue("QS_TRAYER_PID");
+  if (!QSystemTrayIcon::isSystemTrayAvailable() || trayer <= 0) {
+    GTEST_SKIP() << "no tray host of our own on this display";
+  }
+  auto window = MakeWindow();
+  window->Initialise();
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  window->OnCommand(kIdHide);
+  const QSystemTrayIcon* icon = window->Tray().findChild<QSystemTrayIcon*>();
+  ASSERT_NE(icon, nullptr);
+  QTRY_VERIFY(icon->geometry().top() > 100);  // docked at the bottom
+  ASSERT_EQ(::kill(static_cast<pid_t>(trayer), SIGTERM), 0);
+  QProcess top;
+  top.start(QStringLiteral("trayer"),
+            {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+             QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+             QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"),
+             QStringLiteral("24")});
+  ASSERT_TRUE(top.waitForStarted());
+  QTRY_VERIFY_WITH_TIMEOUT(icon->geometry().isValid() && icon->geometry().top() < 24, 10000);
+  EXPECT_TRUE(window->IsHiddenInTray());
+  top.terminate();
+  top.waitForFinished();
 }
 
 }  // namespace
