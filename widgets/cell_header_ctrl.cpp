@@ -68,14 +68,4 @@ void CCellHeaderCtrl::paintSection(QPainter* painter, const QRect& rect, int log
   style()->drawControl(QStyle::CE_HeaderLabel, &header, painter, this);
 }
 
-QSize CCellHeaderCtrl::sectionSizeFromContents(int logical) const {
-  QSize size = QHeaderView::sectionSizeFromContents(logical);
-  if (HasCheckBox(logical)) {
-    size.setHeight(
-        std::max(size.height(), style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, this) +
-                                    2 * style()->pixelMetric(QStyle::PM_HeaderMargin)));
-  }
-  return size;
-}
-
 }  // namespace qs

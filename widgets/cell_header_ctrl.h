@@ -22,7 +22,6 @@ class CCellHeaderCtrl : public QHeaderView {
 
  protected:
   void paintSection(QPainter* painter, const QRect& rect, int logical) const override;
-  QSize sectionSizeFromContents(int logical) const override;
 
  private:
   bool HasCheckBox(int logical) const;

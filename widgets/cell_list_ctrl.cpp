@@ -81,12 +81,8 @@ CCellListCtrl::CCellListCtrl(QWidget* parent)
   setModel(model_);
   setItemDelegate(new CellDelegate(this));
   setRootIsDecorated(false);
-  setItemsExpandable(false);
   setUniformRowHeights(true);
   setAllColumnsShowFocus(true);
-  setSelectionBehavior(QAbstractItemView::SelectRows);
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
   header_->setStretchLastSection(false);
   header_->setSectionsClickable(true);  // the view turns it off with sorting
   connect(header_, &CCellHeaderCtrl::CheckBoxClicked, this,

@@ -217,7 +217,8 @@ TEST_F(CellListCtrlTest, EmptyListShowsItsMessage) {
     const QImage image = list_.viewport()->grab().toImage();
     const QColor base = list_.palette().color(QPalette::Base);
     int count = 0;
-    for (int y = top; y < std::min(bottom, image.height()); ++y) {
+    const int scale = static_cast<int>(image.devicePixelRatio());
+    for (int y = top * scale; y < std::min(bottom * scale, image.height()); ++y) {
       for (int x = 0; x < image.width(); ++x) {
         count += image.pixelColor(x, y) != base;
       }
