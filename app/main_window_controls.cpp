@@ -54,7 +54,7 @@ QLineEdit* MakeEdit(QWidget* client, const DialogUnits& units, int id, QRect rec
       Place(new QLineEdit(client), units, rect.x(), rect.y(), rect.width(), rect.height(), id);
   edit->setReadOnly(read_only);
   if (read_only) {
-    // A read-only edit shows the face colour behind its text, as the platform draws it.
+    // A read-only field shows the window colour behind its text: a display, not an input.
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     edit->setPalette(palette);
