@@ -1,5 +1,6 @@
 #include "app/app_icons.h"
 
+#include <QFileIconProvider>
 #include <QPainter>
 #include <QString>
 #include <QSvgRenderer>
@@ -34,6 +35,11 @@ QIcon WindowIcon() {
 
 QIcon TrayIconImage() {
   return IconAtSizes(QStringLiteral(":/app/tray_icon.svg"));
+}
+
+QIcon FolderIcon() {
+  return QIcon::fromTheme(QStringLiteral("folder"),
+                          QFileIconProvider().icon(QFileIconProvider::Folder));
 }
 
 QPixmap WindowIconPixmap(int size) {

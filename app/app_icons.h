@@ -9,6 +9,8 @@ namespace qs {
 
 QIcon WindowIcon();
 QIcon TrayIconImage();
+// The icon theme's folder, else the platform's (QFileIconProvider).
+QIcon FolderIcon();
 // The window icon at `size` × `size` pixels.
 QPixmap WindowIconPixmap(int size);
 

@@ -31,7 +31,7 @@ enum ControlId : int {
   kIdFileProgress = 1013,
 };
 
-inline constexpr int kTrayCallbackMessage = 0x8007;  // WM_APP + 7
+inline constexpr int kTrayCallbackMessage = 0x8007;  // unused on Linux: clicks come as signals
 inline constexpr int kTrayIconId = 138;              // also the tray menu's identifier
 
 // The string table entry with number `id`; empty when there is none. A child control's

@@ -54,7 +54,7 @@ QLineEdit* MakeEdit(QWidget* client, const DialogUnits& units, int id, QRect rec
       Place(new QLineEdit(client), units, rect.x(), rect.y(), rect.width(), rect.height(), id);
   edit->setReadOnly(read_only);
   if (read_only) {
-    // A read-only edit shows the face colour behind its text, as the platform draws it.
+    // A read-only field shows the window colour behind its text: a display, not an input.
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     edit->setPalette(palette);
@@ -88,6 +88,33 @@ QMenuBar* CreateMainMenu(QWidget* parent, const std::function<void(int)>& on_com
   return bar;
 }
 
+std::unique_ptr<QMenu> LoadTrayMenu() {
+  struct Item {
+    const char* text;  // null: separator
+    int command;
+  };
+  static constexpr Item kItems[] = {
+      {"Show window", kIdShowWindow},
+      {"Add directory", kIdAddDirectory},
+      {nullptr, 0},
+      {"Force start scan", kIdForceStartScan},
+      {"Force stop scan", kIdForceStopScan},
+      {nullptr, 0},
+      {"Settings", kIdSettings},
+      {nullptr, 0},
+      {"Quit", kIdCancel},
+  };
+  auto menu = std::make_unique<QMenu>(QStringLiteral("This menu will pop up for the tray"));
+  for (const Item& item : kItems) {
+    if (item.text == nullptr) {
+      menu->addSeparator();
+    } else {
+      menu->addAction(QString::fromLatin1(item.text))->setData(static_cast<unsigned>(item.command));
+    }
+  }
+  return menu;
+}
+
 MainWindowControls CreateMainWindowControls(QWidget* client, const DialogUnits& units,
                                             const std::function<void(int)>& on_command) {
   MainWindowControls c;
@@ -116,6 +143,7 @@ MainWindowControls CreateMainWindowControls(QWidget* client, const DialogUnits& 
   c.countdown = MakeEdit(client, units, kIdCountdown, QRect(56, 163, 50, 12), true);
   c.pause =
       MakeButton(client, units, QStringLiteral("P"), kIdPause, QRect(107, 163, 10, 12), on_command);
+  c.pause->setCheckable(true);
   c.status_label = MakeLabel(client, units, QStringLiteral("Scanthread status:"),
                              QRect(118, 165, 60, 8), Qt::AlignLeft);
   c.status = MakeEdit(client, units, kIdStatus, QRect(181, 163, 40, 12), true);
@@ -123,6 +151,15 @@ MainWindowControls CreateMainWindowControls(QWidget* client, const DialogUnits& 
                       on_command);
   c.hide = MakeButton(client, units, QStringLiteral("Hide"), kIdHide, QRect(277, 161, 50, 14),
                       on_command);
+  // "P" looks pressed while the pass or the countdown is paused, as the two fields say; its own
+  // click is set right again by the command's answer.
+  const auto sync_pause = [pause = c.pause, status = c.status, countdown = c.countdown] {
+    pause->setChecked(status->text() == QLatin1String("Paused") ||
+                      countdown->text().endsWith(QLatin1String("[paused]")));
+  };
+  QObject::connect(c.status, &QLineEdit::textChanged, c.pause, sync_pause);
+  QObject::connect(c.countdown, &QLineEdit::textChanged, c.pause, sync_pause);
+  QObject::connect(c.pause, &QPushButton::clicked, c.pause, sync_pause);
   return c;
 }
 

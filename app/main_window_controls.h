@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -47,6 +48,10 @@ MainWindowControls CreateMainWindowControls(QWidget* client, const DialogUnits& 
 
 // Menu 129: "File" and "Help".
 QMenuBar* CreateMainMenu(QWidget* parent, const std::function<void(int)>& on_command);
+
+// The tray icon's menu: "Show window" first, each item's command in its action's data
+// (unsigned).
+std::unique_ptr<QMenu> LoadTrayMenu();
 
 // The identifier a child control was created with; 0 for the labels that have none.
 int ControlId(const QWidget* control);

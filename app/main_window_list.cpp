@@ -4,11 +4,10 @@
 
 #include <QLineEdit>
 
+#include "app/app_icons.h"
 #include "app/desktop_dialogs.h"
-#include "widgets/cell_header_ctrl.h"
 #include "widgets/cell_list_ctrl.h"
 #include "widgets/image_list.h"
-#include "widgets/list_images.h"
 
 namespace qs {
 
@@ -26,16 +25,14 @@ void MainWindow::BuildColumns() {
   list->setColumnWidth(2, path_width);
   list->setColumnWidth(3, 90);
 
-  images_ = std::make_unique<ImageList>(QSize(16, 16));
-  LoadListImages(*images_);
+  images_ = std::make_unique<ImageList>();
+  images_->Add(FolderIcon());
   list->SetImageList(images_.get());
-  list->Header()->SetItemImage(0, kImageUnchecked);
-  list->SetColumnFormat(0, Qt::AlignLeft);
-  list->SetFullRowSelect(true);
-  list->SetShowSelectionAlways(true);
+  list->SetHeaderCheck(0, 1);
 }
 
-// Every row again, from the list as loaded: every progress cell starts at 0.
+// Every row again, from the list as loaded: every progress cell starts at 0. Image 0 is the
+// folder icon.
 void MainWindow::FillRows() {
   CCellListCtrl* list = controls_.list;
   list->DeleteAllRows();
@@ -44,9 +41,9 @@ void MainWindow::FillRows() {
     const int row = list->InsertRow(static_cast<int>(i), QString());
     list->SetCheckState(row, 0, entries[i].include == 1 ? 1 : 0);
     list->SetCellText(row, 1, QString::fromStdString(entries[i].source));
-    list->SetCellImage(row, 1, kImageFolder);
+    list->SetCellImage(row, 1, 0);
     list->SetCellText(row, 2, QString::fromStdString(entries[i].destination));
-    list->SetCellImage(row, 2, kImageFolder);
+    list->SetCellImage(row, 2, 0);
     list->ShowProgress(row, kProgressColumn, true);
   }
 }

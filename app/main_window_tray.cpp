@@ -1,8 +1,11 @@
 // The main window's moves into and out of the notification area.
 #include "app/main_window.h"
 
+#include <QMenu>
+
 #include "app/app_icons.h"
 #include "app/command_ids.h"
+#include "app/main_window_controls.h"
 #include "widgets/tray_icon.h"
 
 namespace qs {
@@ -17,6 +20,7 @@ void MainWindow::HideToTray() {
   if (tray_->TrayWindowExists()) {
     return;
   }
+  tray_->SetMenuLoader([](unsigned) { return LoadTrayMenu(); });
   tray_->CreateTray(nullptr, kTrayCallbackMessage,
                     QStringLiteral("This is a Tray Icon - Right click on me!"), TrayIconImage(),
                     kTrayIconId, false, QString(), QString(), 0, 10);

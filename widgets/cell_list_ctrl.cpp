@@ -1,432 +1,307 @@
 #include "widgets/cell_list_ctrl.h"
 
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
 #include "widgets/cell_header_ctrl.h"
-#include "widgets/cell_list_item.h"
-#include "widgets/image_list.h"
-#include "widgets/list_cell_data.h"
+#include "widgets/cell_list_model.h"
+#include "widgets/choice_drop_list.h"
 
 namespace qs {
 
-// Every row is as tall as the text or a small image, whichever is taller, plus one pixel.
-class CellRowHeightDelegate : public QStyledItemDelegate {
- public:
-  explicit CellRowHeightDelegate(CCellListCtrl* list) : QStyledItemDelegate(list), list_(list) {}
+namespace {
 
-  QSize sizeHint(const QStyleOptionViewItem& /*option*/,
-                 const QModelIndex& /*index*/) const override {
-    return QSize(0, list_->RowHeight());
+// Draws what the plain item delegate does not: progress cells as the style's progress bar with
+// the label over it, a choice cell of the selected row as the style's combo box, and a check
+// box without text centred in its cell. Rows are as tall as the font or a 16-pixel icon, + 1.
+class CellDelegate : public QStyledItemDelegate {
+ public:
+  explicit CellDelegate(CCellListCtrl* list) : QStyledItemDelegate(list), list_(list) {}
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return QSize(QStyledItemDelegate::sizeHint(option, index).width(),
+                 std::max(option.fontMetrics.height(), 16) + 1);
+  }
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const ListCellData* cell = list_->Model()->Cell(index.row(), index.column());
+    QStyle* style = option.widget != nullptr ? option.widget->style() : QApplication::style();
+    if (cell != nullptr && cell->progressShown) {
+      // Selection does not change a progress cell's look.
+      QStyleOptionProgressBar bar;
+      bar.QStyleOption::operator=(option);
+      bar.state = (option.state & QStyle::State_Enabled) | QStyle::State_Horizontal;
+      bar.rect = option.rect.adjusted(1, 1, -2, -1);
+      bar.minimum = 0;
+      bar.maximum = 100;
+      bar.progress = std::clamp(cell->percent, 0, 100);
+      bar.text = index.data(Qt::DisplayRole).toString();
+      bar.textVisible = !bar.text.isEmpty();
+      bar.textAlignment = Qt::AlignCenter;
+      style->drawControl(QStyle::CE_ProgressBar, &bar, painter, option.widget);
+      return;
+    }
+    if (cell != nullptr && cell->comboEnabled && (option.state & QStyle::State_Selected)) {
+      QStyleOptionComboBox combo;
+      combo.QStyleOption::operator=(option);
+      combo.state &= ~QStyle::State_Selected;
+      combo.currentText = cell->text;
+      combo.frame = true;
+      style->drawComplexControl(QStyle::CC_ComboBox, &combo, painter, option.widget);
+      style->drawControl(QStyle::CE_ComboBoxLabel, &combo, painter, option.widget);
+      return;
+    }
+    if (cell != nullptr && cell->checkState >= 0 && cell->text.isEmpty()) {
+      QStyleOptionViewItem item = option;
+      initStyleOption(&item, index);
+      style->drawPrimitive(QStyle::PE_PanelItemViewItem, &item, painter, option.widget);
+      QRect box = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &item, item.widget);
+      box.moveCenter(item.rect.center());
+      item.rect = box;
+      item.state |= cell->checkState == 1 ? QStyle::State_On : QStyle::State_Off;
+      style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &item, painter, option.widget);
+      return;
+    }
+    QStyledItemDelegate::paint(painter, option, index);
   }
 
  private:
   CCellListCtrl* list_;
 };
 
+}  // namespace
+
 CCellListCtrl::CCellListCtrl(QWidget* parent)
-    : QTreeWidget(parent), colours_(SysColours::FromPalette(palette())) {
-  setColumnCount(0);
+    : QTreeView(parent), model_(new CellListModel(this)), header_(new CCellHeaderCtrl(this)) {
+  setHeader(header_);
+  setModel(model_);
+  setItemDelegate(new CellDelegate(this));
   setRootIsDecorated(false);
-  setIndentation(0);
-  setItemsExpandable(false);
   setUniformRowHeights(true);
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setSelectionBehavior(QAbstractItemView::SelectRows);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setItemDelegate(new CellRowHeightDelegate(this));
-  AttachHeader();
+  setAllColumnsShowFocus(true);
+  header_->setStretchLastSection(false);
+  header_->setSectionsClickable(true);  // the view turns it off with sorting
+  connect(header_, &CCellHeaderCtrl::CheckBoxClicked, this,
+          &CCellListCtrl::OnHeaderCheckBoxClicked);
 }
 
-CCellListCtrl::~CCellListCtrl() = default;
-
-void CCellListCtrl::AttachHeader() {
-  if (header_attached_) {
-    return;
-  }
-  header_ = new CCellHeaderCtrl(this);
-  setHeader(header_);
-  // The view ties clickable sections to sorting, which this list never does.
-  header_->setSectionsClickable(true);
-  connect(header_, &QHeaderView::sectionClicked, this, &CCellListCtrl::OnColumnClick);
-  header_attached_ = true;
+CCellListCtrl::~CCellListCtrl() {
+  CloseDropList(false);
 }
 
 int CCellListCtrl::InsertColumn(int column, const QString& heading, Qt::Alignment format,
                                 int width) {
-  if (column < 0) {
+  if (!model_->InsertColumn(column, heading, format)) {
     return -1;
   }
-  const int count = GetColumnCount();
-  column = std::min(column, count);
-  if (column < count && GetItemCount() > 0) {
-    return -1;  // the rows' records and texts would no longer line up
-  }
-  // QTreeModel::insertColumns neither moves the header's data nor keeps rows intact, so the
-  // column goes at the end and the header items right of `column` move over by hand.
-  setColumnCount(count + 1);
-  static constexpr int kHeaderRoles[] = {Qt::DisplayRole, Qt::TextAlignmentRole,
-                                         CCellHeaderCtrl::kImageRole, CCellHeaderCtrl::kBitmapRole,
-                                         CCellHeaderCtrl::kOwnerDrawRole};
-  QTreeWidgetItem* header_item = headerItem();
-  for (int moved = count; moved > column; --moved) {
-    for (const int role : kHeaderRoles) {
-      header_item->setData(moved, role, header_item->data(moved - 1, role));
-    }
-    header_->resizeSection(moved, header_->sectionSize(moved - 1));
-  }
-  for (const int role : kHeaderRoles) {
-    header_item->setData(column, role, QVariant());
-  }
-  headerItem()->setText(column, heading);
-  SetColumnFormat(column, format);
   if (width >= 0) {
-    header_->resizeSection(column, width);
+    setColumnWidth(column, width);
   }
   return column;
 }
 
-int CCellListCtrl::GetColumnCount() const {
-  return header_->count();
-}
-
-void CCellListCtrl::SetColumnFormat(int column, Qt::Alignment format) {
-  if (column >= 0 && column < GetColumnCount()) {
-    headerItem()->setTextAlignment(column, format & Qt::AlignHorizontal_Mask);
-  }
-}
-
-void CCellListCtrl::SetImageList(const ImageList* images) {
-  images_ = images;
-  header_->SetImageList(images);
-  scheduleDelayedItemsLayout();
-  viewport()->update();
-}
-
-void CCellListCtrl::SetFullRowSelect(bool on) {
-  full_row_select_ = on;
-  viewport()->update();
-}
-
-void CCellListCtrl::SetShowSelectionAlways(bool on) {
-  show_selection_always_ = on;
-  viewport()->update();
-}
-
-int CCellListCtrl::GetItemCount() const {
-  return topLevelItemCount();
-}
-
-QString CCellListCtrl::GetItemText(int row, int column) const {
-  const QTreeWidgetItem* item = topLevelItem(row);
-  return item != nullptr ? item->text(column) : QString();
-}
-
-CellListItem* CCellListCtrl::Row(int row) const {
-  if (row < 0 || row >= GetItemCount()) {
-    return nullptr;
-  }
-  CellListItem* item = CellListItem::From(topLevelItem(row));
-  return item != nullptr && !item->records.empty() ? item : nullptr;
-}
-
-ListCellData* CCellListCtrl::Cell(int row, int column) const {
-  CellListItem* item = Row(row);
-  if (item == nullptr || column < 0 || column >= GetColumnCount() ||
-      column >= static_cast<int>(item->records.size())) {
-    return nullptr;
-  }
-  return &item->records[static_cast<size_t>(column)];
-}
-
-ListCellData* CCellListCtrl::FirstRecord(int row) const {
-  CellListItem* item = Row(row);
-  return item != nullptr ? &item->records.front() : nullptr;
-}
-
-int CCellListCtrl::NewRow(int row, const QString& text, const QColor& text_colour,
-                          const QColor& back_colour) {
-  if (row < 0) {
-    return -1;
-  }
-  auto* item = new CellListItem(GetColumnCount());
-  for (ListCellData& record : item->records) {
-    record.textColour = colours_.window_text;
-    record.backColour = colours_.window;
-  }
-  if (!item->records.empty()) {
-    item->records.front().textColour = text_colour;
-    item->records.front().backColour = back_colour;
-  }
-  item->setText(0, text);
-  row = std::min(row, GetItemCount());
-  insertTopLevelItem(row, item);
-  return row;
-}
-
 int CCellListCtrl::InsertRow(int row, const QString& text) {
-  return NewRow(row, text, colours_.window_text, colours_.window);
-}
-
-int CCellListCtrl::InsertRow(int row, const QString& text, const QColor& text_colour,
-                             const QColor& back_colour) {
-  return NewRow(row, text, text_colour, back_colour);
-}
-
-int CCellListCtrl::InsertRow(const ListItemDescription& item) {
-  const int row =
-      NewRow(item.row, item.text.value_or(QString()), colours_.window_text, colours_.window);
-  if (ListCellData* first = FirstRecord(row)) {
-    first->image = item.image;
-  }
-  return row;
-}
-
-int CCellListCtrl::SetRowImage(const ListItemDescription& item) {
-  if (item.row < 0) {
+  if (!model_->InsertRow(row)) {
     return -1;
   }
-  ListCellData* cell = Cell(item.row, item.column);
-  if (cell == nullptr) {
-    return 0;
+  if (GetColumnCount() > 0) {
+    SetCellText(row, 0, text);
   }
-  if (item.text.has_value()) {
-    topLevelItem(item.row)->setText(item.column, *item.text);
-  }
-  cell->image = item.image;
-  RedrawCell(item.row, item.column);
-  return 1;
-}
-
-bool CCellListCtrl::SetCellText(int row, int column, const QString& text) {
-  if (Cell(row, column) == nullptr) {
-    return false;
-  }
-  topLevelItem(row)->setText(column, text);
-  RedrawCell(row, column);
-  return true;
-}
-
-bool CCellListCtrl::SetCellText(int row, int column, const std::optional<QString>& text,
-                                const std::optional<QColor>& text_colour,
-                                const std::optional<QColor>& back_colour) {
-  ListCellData* cell = Cell(row, column);
-  if (cell == nullptr) {
-    return false;
-  }
-  cell->textColour = text_colour.value_or(colours_.window_text);
-  cell->backColour = back_colour.value_or(colours_.window);
-  if (text.has_value()) {
-    topLevelItem(row)->setText(column, *text);
-  }
-  RedrawCell(row, column);
-  return true;
-}
-
-bool CCellListCtrl::SetCellImage(int row, int column, int image) {
-  ListCellData* cell = Cell(row, column);
-  if (cell == nullptr) {
-    return false;
-  }
-  cell->image = image;
-  RedrawCell(row, column);
-  return true;
+  return row;
 }
 
 bool CCellListCtrl::DeleteRow(int row) {
-  if (Row(row) == nullptr) {
-    return false;
-  }
-  delete takeTopLevelItem(row);
-  return true;
+  CloseDropList(false);
+  return model_->RemoveRow(row);
 }
 
 void CCellListCtrl::DeleteAllRows() {
-  clear();
+  CloseDropList(false);
+  model_->Clear();
 }
 
 bool CCellListCtrl::SetCheckState(int row, int column, int state) {
-  ListCellData* cell = Cell(row, column);
-  if (cell == nullptr) {
+  if (!model_->Change(row, column, [&](ListCellData& cell) { cell.checkState = state; })) {
     return false;
   }
-  cell->checkState = state;
-  RedrawCell(row, column);
   SyncHeaderCheck(column);
   return true;
 }
 
-int CCellListCtrl::GetCheckState(int row, int column) const {
-  const ListCellData* cell = Cell(row, column);
-  return cell != nullptr ? cell->checkState : -1;
-}
-
-void CCellListCtrl::SyncHeaderCheck(int column) {
-  if (GetHeaderCheck(column) > 0) {
-    SetHeaderCheck(column, CountChecked(column) == GetItemCount() ? 2 : 1);
-  }
-}
-
 bool CCellListCtrl::ShowProgress(int row, int column, bool text_shown, const QString& format) {
-  ListCellData* cell = Cell(row, column);
-  if (cell == nullptr) {
-    return false;
-  }
-  cell->progressShown = true;
-  cell->percent = 0;
-  cell->progressTextShown = text_shown;
-  cell->progressFormat = format;
-  RedrawCell(row, column);
-  return true;
-}
-
-void CCellListCtrl::HideProgress(int row, int column) {
-  if (ListCellData* cell = Cell(row, column)) {
-    cell->progressShown = false;
-    cell->percent = 0;
-    RedrawCell(row, column);
-  }
-}
-
-void CCellListCtrl::SetProgressPercent(int row, int column, int percent) {
-  ListCellData* cell = Cell(row, column);
-  if (cell != nullptr && cell->percent != percent) {
-    cell->percent = percent;
-    RedrawCell(row, column);
-  }
-}
-
-int CCellListCtrl::GetProgressPercent(int row, int column) const {
-  const ListCellData* cell = Cell(row, column);
-  return cell != nullptr ? cell->percent : 0;
-}
-
-bool CCellListCtrl::EnableRow(int row, bool enable) {
-  ListCellData* first = FirstRecord(row);
-  if (first == nullptr) {
-    return false;
-  }
-  first->enabled = enable;
-  QRect rect = visualRect(model()->index(row, 0));
-  viewport()->update(QRect(0, rect.top(), viewport()->width(), rect.height()));
-  return true;
-}
-
-bool CCellListCtrl::IsRowEnabled(int row) const {
-  const ListCellData* first = FirstRecord(row);
-  return first != nullptr && first->enabled;
-}
-
-bool CCellListCtrl::SetCellBold(int row, int column, bool bold) {
-  ListCellData* cell = Cell(row, column);
-  if (cell == nullptr) {
-    return false;
-  }
-  cell->bold = bold;
-  RedrawCell(row, column);
-  return true;
-}
-
-bool CCellListCtrl::IsCellBold(int row, int column) const {
-  const ListCellData* cell = Cell(row, column);
-  return cell != nullptr && cell->bold;
-}
-
-bool CCellListCtrl::SetCellTip(int row, int column, const QString& text) {
-  ListCellData* cell = Cell(row, column);
-  if (cell == nullptr) {
-    return false;
-  }
-  cell->tipText = text;
-  return true;
-}
-
-QString CCellListCtrl::GetCellTip(int row, int column) const {
-  const ListCellData* cell = Cell(row, column);
-  return cell != nullptr ? cell->tipText : QString();
-}
-
-void CCellListCtrl::ClearAllTips() {
-  for (int row = 0; row < GetItemCount(); ++row) {
-    if (CellListItem* item = Row(row)) {
-      for (ListCellData& record : item->records) {
-        record.tipText.clear();
-      }
-    }
-  }
+  return model_->Change(row, column, [&](ListCellData& cell) {
+    cell.progressShown = true;
+    cell.percent = 0;
+    cell.progressTextShown = text_shown;
+    cell.progressFormat = format;
+  });
 }
 
 bool CCellListCtrl::SelectRow(int row) {
   if (row < 0 || row >= GetItemCount()) {
     return false;
   }
-  selectionModel()->setCurrentIndex(model()->index(row, 0),
-                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  setCurrentIndex(model_->index(row, 0));
   return true;
 }
 
 int CCellListCtrl::GetSelectedRow() const {
-  for (int row = 0; row < GetItemCount(); ++row) {
-    if (IsRowSelected(row)) {
-      return row;
-    }
+  const QModelIndexList rows = selectionModel()->selectedRows();
+  if (rows.isEmpty()) {
+    return -1;
   }
-  return -1;
+  return std::min_element(rows.begin(), rows.end())->row();
 }
 
-bool CCellListCtrl::IsRowSelected(int row) const {
-  return selectionModel()->isSelected(model()->index(row, 0));
-}
-
-bool CCellListCtrl::SetUserData(int row, std::uint32_t value) {
-  ListCellData* first = FirstRecord(row);
-  if (first == nullptr) {
+bool CCellListCtrl::GetCellRect(int row, int column, QRect* rect) const {
+  if (model_->Cell(row, column) == nullptr) {
     return false;
   }
-  first->userData = value;
+  *rect = visualRect(model_->index(row, column));
   return true;
 }
 
-std::uint32_t CCellListCtrl::GetUserData(int row) const {
-  const ListCellData* first = FirstRecord(row);
-  return first != nullptr ? first->userData : 0;
-}
-
-int CCellListCtrl::GetHeaderCheck(int column) const {
-  if (column < 0 || column >= GetColumnCount()) {
-    return -1;
+// A header check box follows its column: checked exactly when every row is.
+void CCellListCtrl::SyncHeaderCheck(int column) {
+  if (GetHeaderCheck(column) > 0) {
+    SetHeaderCheck(column, model_->CountChecked(column) == GetItemCount() ? 2 : 1);
   }
-  return header_->GetItemImage(column);
 }
 
-bool CCellListCtrl::SetHeaderCheck(int column, int image) {
-  return header_->SetItemImage(column, image);
-}
-
-int CCellListCtrl::CountChecked(int column) const {
-  int checked = 0;
-  for (int row = 0; row < GetItemCount(); ++row) {
-    const ListCellData* cell = Cell(row, column);
-    if (cell != nullptr && cell->checkState == 1) {
-      ++checked;
-    }
-  }
-  return checked;
-}
-
-void CCellListCtrl::OnColumnClick(int column) {
+// Not every row checked: check every row that has a box; otherwise uncheck them. The rows
+// send no notification of their own.
+void CCellListCtrl::OnHeaderCheckBoxClicked(int column) {
   const int image = GetHeaderCheck(column);
   if (image <= 0) {
     return;
   }
   SetHeaderCheck(column, image == 1 ? 2 : 1);
-  const int state = image == 1 ? 1 : 0;
   for (int row = 0; row < GetItemCount(); ++row) {
-    ListCellData* cell = Cell(row, column);
-    if (cell != nullptr && cell->checkState != -1) {
-      cell->checkState = state;
-      RedrawCell(row, column);
+    model_->Change(row, column, [&](ListCellData& cell) {
+      if (cell.checkState >= 0) {
+        cell.checkState = image == 1 ? 1 : 0;
+      }
+    });
+  }
+}
+
+void CCellListCtrl::mousePressEvent(QMouseEvent* event) {
+  const QModelIndex index = indexAt(event->position().toPoint());
+  const ListCellData* cell = model_->Cell(index.row(), index.column());
+  if (event->button() != Qt::LeftButton || cell == nullptr) {
+    CloseDropList(true);
+    QTreeView::mousePressEvent(event);
+    return;
+  }
+  if (!model_->IsRowEnabled(index.row())) {
+    return;  // swallowed: no selection, no focus, no toggle
+  }
+  if (cell->checkState >= 0) {
+    const int row = index.row();
+    const int column = index.column();
+    model_->Change(row, column,
+                   [](ListCellData& data) { data.checkState = data.checkState == 0 ? 1 : 0; });
+    emit CheckboxClicked(row, column);
+    SyncHeaderCheck(column);
+  } else if (cell->comboEnabled) {
+    // The drop button is the last cell-height pixels of the cell; the rest only closes a list.
+    CloseDropList(true);
+    const QRect rect = visualRect(index);
+    if (event->position().toPoint().x() >= rect.right() - rect.height()) {
+      OpenDropList(index.row(), index.column());
     }
+  } else {
+    CloseDropList(true);
+  }
+  QTreeView::mousePressEvent(event);
+}
+
+// Every click of a double click counts, so a check box toggles twice.
+void CCellListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
+  mousePressEvent(event);
+}
+
+void CCellListCtrl::paintEvent(QPaintEvent* event) {
+  QTreeView::paintEvent(event);
+  if (GetItemCount() > 0) {
+    return;
+  }
+  QPainter painter(viewport());
+  painter.setPen(palette().color(QPalette::Text));
+  painter.drawText(viewport()->rect().adjusted(0, 10, 0, 0),
+                   Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, kEmptyMessage);
+}
+
+bool CCellListCtrl::AttachChoices(int row, int column, bool enable, const QStringList* choices,
+                                  int drop_rows, int initial_choice) {
+  if (choices == nullptr) {
+    return false;
+  }
+  if (initial_choice < 0 || initial_choice >= choices->size()) {
+    initial_choice = 0;
+  }
+  return model_->Change(row, column, [&](ListCellData& cell) {
+    cell.comboEnabled = enable;
+    if (enable) {
+      cell.choices = choices;
+      cell.dropRows = drop_rows;
+      cell.initialChoice = initial_choice;
+      if (initial_choice < choices->size()) {
+        cell.text = choices->at(initial_choice);
+      }
+    }
+  });
+}
+
+// The list opens below the cell, as wide as the cell and `dropRows` rows tall, with the entry
+// that equals the cell's text selected (else the first, which an empty cell takes as its text).
+void CCellListCtrl::OpenDropList(int row, int column) {
+  const ListCellData* cell = model_->Cell(row, column);
+  QStringList entries;
+  for (const QString& choice : *cell->choices) {
+    if (!choice.isEmpty()) {
+      entries.append(choice);
+    }
+  }
+  if (entries.isEmpty()) {
+    return;
+  }
+  if (cell->text.isEmpty()) {
+    SetCellText(row, column, entries.first());
+  }
+  choice_row_ = row;
+  choice_column_ = column;
+  initial_choice_text_ = GetItemText(row, column);
+  const QRect rect = visualRect(model_->index(row, column));
+  const QRect area(viewport()->mapToGlobal(rect.bottomLeft() + QPoint(0, 1)),
+                   QSize(rect.width(), cell->dropRows * rect.height()));
+  drop_list_ = new CChoiceDropList(this);
+  connect(drop_list_, &CChoiceDropList::Previewed, this,
+          [this, row, column](const QString& text) { SetCellText(row, column, text); });
+  connect(drop_list_, &CChoiceDropList::Committed, this, [this, row, column](const QString& text) {
+    SetCellText(row, column, text);
+    CloseDropList(false);
+    emit ChoiceSelected(row, column);
+  });
+  connect(drop_list_, &CChoiceDropList::Cancelled, this, [this] { CloseDropList(true); });
+  drop_list_->Open(entries, std::max<int>(0, entries.indexOf(initial_choice_text_)), area);
+}
+
+void CCellListCtrl::CloseDropList(bool restore) {
+  if (drop_list_ == nullptr) {
+    return;
+  }
+  CChoiceDropList* list = drop_list_;
+  drop_list_ = nullptr;
+  list->disconnect(this);
+  list->hide();
+  list->deleteLater();
+  if (restore) {
+    SetCellText(choice_row_, choice_column_, initial_choice_text_);
   }
 }
 

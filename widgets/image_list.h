@@ -1,35 +1,27 @@
-// A row of equally sized small images addressed by index, as list cells and header items
-// draw them before their text.
+// Icons addressed by index, shown before the text of a list's cells (the watch list's folder
+// icon).
 #pragma once
 
-#include <QPixmap>
-#include <QSize>
+#include <QIcon>
 #include <vector>
-
-class QPainter;
-class QPoint;
 
 namespace qs {
 
 class ImageList {
  public:
-  explicit ImageList(QSize image_size = QSize(16, 16));
-
-  // Scales an image of another size to the list's size. Answers its index.
-  int Add(const QPixmap& image);
-  int Count() const { return static_cast<int>(images_.size()); }
-  QSize ImageSize() const { return image_size_; }
-
-  // The size of image `index`; an empty size when there is no such image.
-  QSize ImageInfo(int index) const;
-
-  // Draws the top-left `visible` part of image `index` with its top-left corner at `at`.
-  // Transparent pixels show what is already there, which is the cell's background.
-  void Draw(QPainter& painter, int index, const QPoint& at, const QSize& visible) const;
+  // Answers the new icon's index.
+  int Add(const QIcon& icon) {
+    icons_.push_back(icon);
+    return Count() - 1;
+  }
+  int Count() const { return static_cast<int>(icons_.size()); }
+  // A null icon for an index that is not in the list.
+  QIcon Icon(int index) const {
+    return index >= 0 && index < Count() ? icons_[static_cast<std::size_t>(index)] : QIcon();
+  }
 
  private:
-  QSize image_size_;
-  std::vector<QPixmap> images_;
+  std::vector<QIcon> icons_;
 };
 
 }  // namespace qs

@@ -3,270 +3,161 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
-#include <QGuiApplication>
-#include <QMenu>
-#include <QScreen>
-#include <QWidget>
-
-#include "widgets/qt_tray_shell.h"
-#include "widgets/tray_menu.h"
-#include "widgets/window_animation.h"
+#include <QPropertyAnimation>
+#include <QRubberBand>
 
 namespace qs {
 
-// Every tray this runs on has icon states and balloons, so the paths for shells without them
-// (removing instead of hiding, no balloons) are not needed.
-CTrayIcon::CTrayIcon(QWidget* main_window, std::unique_ptr<TrayShell> shell)
-    : shell_(shell ? std::move(shell) : std::make_unique<QtTrayShell>()),
-      main_window_(main_window),
-      menu_loader_(LoadTrayMenu),
-      clock_([] { return std::chrono::steady_clock::now(); }),
-      animator_(AnimateWindowRects) {
-  shell_->SetActivationHandler(
-      [this](unsigned id, TrayMouseEvent event) { OnNotifyIcon(id, event); });
-  connect(&animation_timer_, &QTimer::timeout, this, &CTrayIcon::OnAnimationTimer);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    connect(screen, &QScreen::availableGeometryChanged, this, &CTrayIcon::OnWorkAreaChanged);
+namespace {
+
+// The desktop's own tray; the icon is a child of its CTrayIcon. Qt puts a shown icon back by
+// itself when the tray host restarts.
+class QtTrayShell final : public TrayShell {
+ public:
+  explicit QtTrayShell(QObject* owner) : icon_(owner) {}
+  bool Available() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
+  void SetIcon(const QIcon& icon, const QString& tip) override {
+    icon_.setIcon(icon);
+    icon_.setToolTip(tip);
   }
+  void SetVisible(bool visible) override { icon_.setVisible(visible); }
+  void ShowMessage(const QString& title, const QString& text, QSystemTrayIcon::MessageIcon icon,
+                   int milliseconds) override {
+    icon_.showMessage(title, text, icon, milliseconds);
+  }
+  QRect IconGeometry() const override { return icon_.geometry(); }
+  void SetActivationHandler(ActivationHandler handler) override {
+    QObject::connect(&icon_, &QSystemTrayIcon::activated, &icon_, std::move(handler));
+  }
+
+ private:
+  QSystemTrayIcon icon_;
+};
+
+// A frame that moves from one rectangle to the other, as a window shrinking into the tray.
+void ZoomRect(const QRect& from, const QRect& to) {
+  auto* band = new QRubberBand(QRubberBand::Rectangle);
+  band->setAttribute(Qt::WA_TransparentForMouseEvents);
+  band->setGeometry(from);
+  band->show();
+  auto* animation = new QPropertyAnimation(band, "geometry", band);
+  animation->setDuration(200);
+  animation->setStartValue(from);
+  animation->setEndValue(to);
+  QObject::connect(animation, &QPropertyAnimation::finished, band, &QObject::deleteLater);
+  animation->start();
+}
+
+}  // namespace
+
+CTrayIcon::CTrayIcon(QWidget* main_window, std::unique_ptr<TrayShell> shell)
+    : shell_(shell ? std::move(shell) : std::make_unique<QtTrayShell>(this)),
+      main_window_(main_window),
+      animator_(ZoomRect) {
+  shell_->SetActivationHandler(
+      [this](QSystemTrayIcon::ActivationReason reason) { OnActivated(reason); });
 }
 
 CTrayIcon::~CTrayIcon() {
-  delete popup_menu_.data();
-  RemoveTrayIcon();
-  frames_.clear();
+  DestroyTrayWindow();
 }
 
-bool CTrayIcon::CreateTray(QWidget* parent, unsigned callback_message, const QString& tip,
+bool CTrayIcon::CreateTray(QWidget* /*parent*/, unsigned /*callback_message*/, const QString& tip,
                            const QIcon& icon, unsigned id, bool start_hidden,
                            const QString& balloon_text, const QString& balloon_title,
                            unsigned balloon_icon, unsigned balloon_seconds) {
-  enabled_ = shell_->Available();
-  if (!enabled_) {
+  if (!shell_->Available()) {
     return false;
   }
-  window_exists_ = true;
-  data_ = NotifyIconData{};
-  data_.window = parent != nullptr ? static_cast<QObject*>(parent) : this;
-  data_.id = id;
-  data_.icon = icon;
-  data_.flags = kNifMessage | kNifIcon | kNifTip;
-  data_.callback_message = callback_message;
-  data_.tip = TruncateToBytes(tip, kTipBytes);
+  exists_ = true;
+  id_ = id;
+  tip_ = tip;
+  shell_->SetIcon(icon, tip);
+  if (!start_hidden) {
+    ShowTrayIcon();
+  }
   if (!balloon_text.isEmpty()) {
-    data_.flags |= kNifInfo;
-    data_.info = TruncateToBytes(balloon_text, kInfoBytes);
-    data_.info_title = TruncateToBytes(balloon_title, kInfoTitleBytes);
-    data_.timeout_ms = balloon_seconds * 1000;
-    data_.info_flags = balloon_icon;
+    PopBalloon(balloon_text, balloon_title, balloon_icon, balloon_seconds);
   }
-  hidden_ = start_hidden;
-  if (start_hidden) {
-    data_.flags |= kNifState;
-    data_.state = kNisHidden;
-    data_.state_mask = kNisHidden;
-  }
-  creation_flags_ = data_.flags;
-  // `hidden_` says how the icon is to look once it is in the tray, so a failed add is
-  // retried when the tray comes back unless the icon was meant to stay hidden.
-  const bool added = shell_->NotifyIcon(NotifyMessage::kAdd, data_);
-  removed_ = add_pending_ = !added;
-  data_.info.clear();  // later calls must not show the balloon again
-  return added;
+  return true;
 }
 
 void CTrayIcon::DestroyTrayWindow() {
   delete popup_menu_.data();
-  StopIconAnimation();
-  RemoveTrayIcon();
-  window_exists_ = false;
-}
-
-bool CTrayIcon::TellShell() {
-  if (hidden_) {
-    return true;  // carried by the next add or show
-  }
-  return shell_->NotifyIcon(NotifyMessage::kModify, data_);
-}
-
-bool CTrayIcon::RemoveTrayIcon() {
-  add_pending_ = false;
-  if (!enabled_ || removed_) {
-    return true;
-  }
-  data_.flags = 0;
-  if (shell_->NotifyIcon(NotifyMessage::kDelete, data_)) {
-    hidden_ = removed_ = true;
-  }
-  return removed_;
-}
-
-bool CTrayIcon::AddTrayIcon() {
-  if (!removed_) {
-    RemoveTrayIcon();
-  }
-  if (!enabled_) {
-    return !removed_;
-  }
-  data_.flags = kNifMessage | kNifIcon | kNifTip;
-  hidden_ = false;
-  if (shell_->NotifyIcon(NotifyMessage::kAdd, data_)) {
-    removed_ = false;
-  } else {
-    add_pending_ = true;
-  }
-  return !removed_;
-}
-
-bool CTrayIcon::HideTrayIcon() {
-  if (!enabled_ || removed_ || hidden_) {
-    return true;
-  }
-  data_.flags = kNifState;
-  data_.state = kNisHidden;
-  data_.state_mask = kNisHidden;
-  hidden_ = shell_->NotifyIcon(NotifyMessage::kModify, data_);
-  return hidden_;
+  HideTrayIcon();
+  exists_ = false;
 }
 
 bool CTrayIcon::ShowTrayIcon() {
-  if (removed_) {
-    return AddTrayIcon();
+  if (exists_ && !shown_) {
+    shell_->SetVisible(true);
+    shown_ = true;
   }
-  if (hidden_) {
-    // Changes made while hidden were only stored; the show carries them.
-    data_.flags = kNifState | kNifIcon | kNifTip;
-    data_.state = 0;
-    data_.state_mask = kNisHidden;
-    shell_->NotifyIcon(NotifyMessage::kModify, data_);
-    hidden_ = false;
+  return shown_;
+}
+
+bool CTrayIcon::HideTrayIcon() {
+  if (shown_) {
+    shell_->SetVisible(false);
+    shown_ = false;
   }
-  return !hidden_;
-}
-
-bool CTrayIcon::ChangeIcon(const QIcon& icon) {
-  if (!enabled_) {
-    return false;
-  }
-  data_.flags = kNifIcon;
-  data_.icon = icon;
-  return TellShell();
-}
-
-bool CTrayIcon::ChangeIcon(const QString& resource) {
-  const QIcon icon(resource);
-  if (icon.isNull() || icon.availableSizes().isEmpty()) {
-    return false;
-  }
-  return ChangeIcon(icon);
-}
-
-bool CTrayIcon::ChangeIcon(QStyle::StandardPixmap standard) {
-  return ChangeIcon(QApplication::style()->standardIcon(standard));
-}
-
-QIcon CTrayIcon::CurrentIcon() const {
-  return enabled_ ? data_.icon : QIcon();
-}
-
-bool CTrayIcon::SetTipText(const QString& text) {
-  if (!enabled_) {
-    return false;
-  }
-  data_.flags = kNifTip;
-  data_.tip = TruncateToBytes(text, kTipBytes);
-  return TellShell();
-}
-
-QString CTrayIcon::GetTipText() const {
-  return enabled_ ? data_.tip : QString();
+  return true;
 }
 
 bool CTrayIcon::PopBalloon(const QString& text, const QString& title, unsigned icon,
                            unsigned seconds) {
-  data_.flags = kNifInfo;
-  data_.info = TruncateToBytes(text, kInfoBytes);
-  data_.info_title = TruncateToBytes(title, kInfoTitleBytes);
-  data_.info_flags = icon;
-  data_.timeout_ms = seconds * 1000;
-  const bool shown = shell_->NotifyIcon(NotifyMessage::kModify, data_);
-  data_.info.clear();
-  return shown;
-}
-
-bool CTrayIcon::SetNotifyWindow(QObject* window) {
-  if (!enabled_ || window == nullptr) {
+  if (!shown_) {
     return false;
   }
-  data_.window = window;
-  data_.flags = 0;
-  return TellShell();
-}
-
-bool CTrayIcon::SetCallbackMsg(unsigned message) {
-  if (!enabled_) {
-    return false;
-  }
-  data_.flags = kNifMessage;
-  data_.callback_message = message;
-  return TellShell();
+  shell_->ShowMessage(title, text, static_cast<QSystemTrayIcon::MessageIcon>(icon & 0x3),
+                      static_cast<int>(seconds * 1000));
+  return true;
 }
 
 bool CTrayIcon::SetDefaultMenuItem(unsigned item, bool by_position) {
-  if (item == default_item_ && by_position == default_by_position_) {
-    return true;
-  }
   default_item_ = item;
   default_by_position_ = by_position;
-  const std::unique_ptr<QMenu> menu = menu_loader_(data_.id);
-  if (!menu) {
-    return false;
+  return LoadMenu() != nullptr;
+}
+
+// The menu with its default item: the command, or the item at the position.
+std::unique_ptr<QMenu> CTrayIcon::LoadMenu() const {
+  std::unique_ptr<QMenu> menu = menu_loader_ ? menu_loader_(id_) : nullptr;
+  if (menu == nullptr) {
+    return nullptr;
   }
-  ApplyDefaultItem(menu.get());
-  return true;
-}
-
-void CTrayIcon::GetDefaultMenuItem(unsigned* item, bool* by_position) const {
-  *item = default_item_;
-  *by_position = default_by_position_;
-}
-
-void CTrayIcon::ApplyDefaultItem(QMenu* menu) const {
   const QList<QAction*> actions = menu->actions();
-  QAction* chosen = nullptr;
-  if (default_by_position_) {
-    chosen = actions.value(static_cast<qsizetype>(default_item_));
-  } else {
-    for (QAction* action : actions) {
-      if (!action->isSeparator() && action->data().toUInt() == default_item_) {
-        chosen = action;
-        break;
-      }
+  for (qsizetype i = 0; i < actions.size(); ++i) {
+    const bool is_default = default_by_position_ ? i == static_cast<qsizetype>(default_item_)
+                                                 : actions[i]->data().toUInt() == default_item_;
+    if (is_default && !actions[i]->isSeparator()) {
+      menu->setDefaultAction(actions[i]);
     }
   }
-  if (chosen != nullptr && !chosen->isSeparator()) {
-    menu->setDefaultAction(chosen);  // drawn bold
+  return menu;
+}
+
+void CTrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
+  if (main_window_ == nullptr) {
+    return;
   }
-}
-
-bool CTrayIcon::SetCommandTarget(QWidget* target) {
-  command_target_ = target;
-  return true;
-}
-
-QWidget* CTrayIcon::CommandTarget() const {
-  return command_target_ ? command_target_.data() : main_window_.data();
-}
-
-bool CTrayIcon::FocusTrayIcon() {
-  return shell_->NotifyIcon(NotifyMessage::kSetFocus, data_);
-}
-
-void CTrayIcon::AdjustPopupMenu(QMenu* /*menu*/) {}
-
-void CTrayIcon::BringToForeground(QWidget* window) {
-  if (window->isVisible()) {
-    window->raise();
-    window->activateWindow();
+  if (reason == QSystemTrayIcon::Context) {
+    std::unique_ptr<QMenu> menu = LoadMenu();
+    if (menu == nullptr) {
+      return;
+    }
+    delete popup_menu_.data();
+    popup_menu_ = menu.release();
+    popup_menu_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(popup_menu_, &QMenu::triggered, this,
+            [this](QAction* action) { PostCommand(action->data().toUInt()); });
+    main_window_->activateWindow();
+    popup_menu_->popup(QCursor::pos());
+  } else if (reason == QSystemTrayIcon::DoubleClick) {
+    const std::unique_ptr<QMenu> menu = LoadMenu();
+    if (menu != nullptr && menu->defaultAction() != nullptr) {
+      PostCommand(menu->defaultAction()->data().toUInt());
+    }
   }
 }
 
@@ -275,63 +166,41 @@ void CTrayIcon::PostCommand(unsigned command) {
       this, [this, command] { emit TrayCommand(command); }, Qt::QueuedConnection);
 }
 
-bool CTrayIcon::OnNotifyIcon(unsigned id, TrayMouseEvent event) {
-  if (id != data_.id) {
-    return false;
-  }
-  QWidget* target = CommandTarget();
-  if (target == nullptr) {
-    return false;
-  }
-  if (event == TrayMouseEvent::kRightClick) {
-    std::unique_ptr<QMenu> menu = menu_loader_(data_.id);
-    if (!menu) {
-      return false;
-    }
-    ApplyDefaultItem(menu.get());
-    AdjustPopupMenu(menu.get());
-    const QPoint at = QCursor::pos();
-    BringToForeground(target);
-    delete popup_menu_.data();
-    popup_menu_ = menu.release();
-    connect(popup_menu_, &QMenu::triggered, this,
-            [this](QAction* action) { PostCommand(action->data().toUInt()); });
-    connect(popup_menu_, &QMenu::aboutToHide, popup_menu_, &QObject::deleteLater);
-    popup_menu_->popup(at);
-  } else if (event == TrayMouseEvent::kLeftDoubleClick) {
-    BringToForeground(target);
-    unsigned command = default_item_;
-    if (default_by_position_) {
-      const std::unique_ptr<QMenu> menu = menu_loader_(data_.id);
-      if (!menu) {
-        return false;
-      }
-      const QAction* action = menu->actions().value(static_cast<qsizetype>(default_item_));
-      command = action != nullptr ? action->data().toUInt() : 0;
-    }
-    PostCommand(command);
-  }
-  return true;
-}
-
-void CTrayIcon::OnTaskbarCreated() {
-  add_pending_ = true;
-  RetryPendingAdd();
-}
-
-void CTrayIcon::OnWorkAreaChanged() {
-  // An icon that is in the tray stays; re-adding it would only make it flicker.
-  add_pending_ = !hidden_ && removed_;
-  RetryPendingAdd();
-}
-
-void CTrayIcon::RetryPendingAdd() {
-  if (!add_pending_ || hidden_) {
+void CTrayIcon::Animate(QWidget* window, bool force, bool into_tray) {
+  const QRect icon = shell_->IconGeometry();
+  if (!animator_ || icon.isEmpty() || !(force || QApplication::isEffectEnabled(Qt::UI_General))) {
     return;
   }
-  data_.flags = creation_flags_;
-  const bool added = shell_->NotifyIcon(NotifyMessage::kAdd, data_);
-  removed_ = add_pending_ = !added;
+  if (into_tray) {
+    animator_(window->frameGeometry(), icon);
+  } else {
+    animator_(icon, window->frameGeometry());
+  }
+}
+
+void CTrayIcon::HideWindowToTray(QWidget* window, bool force_animation) {
+  if (window == nullptr) {
+    return;
+  }
+  if (!shown_) {
+    window->showMinimized();  // no icon to come back through: keep it on the taskbar
+    return;
+  }
+  Animate(window, force_animation, true);
+  window->hide();
+}
+
+void CTrayIcon::RestoreWindowFromTray(QWidget* window, bool force_animation) {
+  if (window == nullptr) {
+    return;
+  }
+  if (!window->isVisible()) {
+    Animate(window, force_animation, false);
+  }
+  window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+  window->show();
+  window->raise();
+  window->activateWindow();
 }
 
 }  // namespace qs

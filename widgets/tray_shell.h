@@ -1,32 +1,30 @@
-// The notification area as CTrayIcon sees it: one call that adds, changes, removes or
-// focuses an icon, and the icon's mouse events coming back. The desktop build talks to
-// QSystemTrayIcon (QtTrayShell); tests supply a recording shell.
+// The notification area as CTrayIcon uses it: one icon that is shown or not, its messages, and
+// the user's clicks on it. The program's own is QSystemTrayIcon; tests supply a recording one.
 #pragma once
 
+#include <QIcon>
 #include <QRect>
+#include <QString>
+#include <QSystemTrayIcon>
 #include <functional>
 
 namespace qs {
 
-struct NotifyIconData;
-
-enum class NotifyMessage { kAdd, kModify, kDelete, kSetFocus };
-
-enum class TrayMouseEvent { kLeftClick, kLeftDoubleClick, kRightClick, kMiddleClick };
-
 class TrayShell {
  public:
-  using ActivationHandler = std::function<void(unsigned id, TrayMouseEvent event)>;
+  using ActivationHandler = std::function<void(QSystemTrayIcon::ActivationReason reason)>;
 
   virtual ~TrayShell() = default;
 
   // A notification area exists on this desktop.
   virtual bool Available() const = 0;
-  // Answers whether the call succeeded. kModify and kDelete fail for an icon never added.
-  virtual bool NotifyIcon(NotifyMessage message, const NotifyIconData& data) = 0;
-  // Where the icon sits on the screen; empty when the tray does not say.
+  virtual void SetIcon(const QIcon& icon, const QString& tip) = 0;
+  virtual void SetVisible(bool visible) = 0;
+  virtual void ShowMessage(const QString& title, const QString& text,
+                           QSystemTrayIcon::MessageIcon icon, int milliseconds) = 0;
+  // Where the icon sits on the screen; empty when the window system does not say.
   virtual QRect IconGeometry() const = 0;
-  // Called on the GUI thread for every mouse event on the icon.
+  // Called on the GUI thread for every click on the icon.
   virtual void SetActivationHandler(ActivationHandler handler) = 0;
 };
 

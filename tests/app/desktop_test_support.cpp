@@ -61,26 +61,6 @@ void ScriptedDialogs::RunAboutBox() {
   Opened();
 }
 
-bool RecordingTrayShell::NotifyIcon(NotifyMessage message, const NotifyIconData& data) {
-  switch (message) {
-    case NotifyMessage::kAdd:
-      ++log_->adds;
-      break;
-    case NotifyMessage::kDelete:
-      ++log_->deletes;
-      break;
-    case NotifyMessage::kModify:
-      ++log_->modifies;
-      if ((data.flags & kNifInfo) != 0) {
-        log_->balloons << data.info_title + QStringLiteral(": ") + data.info;
-      }
-      break;
-    case NotifyMessage::kSetFocus:
-      break;
-  }
-  return log_->available;
-}
-
 SystemError ObservedFileSystem::OpenForVerify(const std::string& path,
                                               std::unique_ptr<ReadableFile>& file) {
   return RealFileSystem().OpenForVerify(path, file);

@@ -76,7 +76,12 @@ class RecordingTrayShell final : public TrayShell {
   explicit RecordingTrayShell(std::shared_ptr<Log> log) : log_(std::move(log)) {}
 
   bool Available() const override { return log_->available; }
-  bool NotifyIcon(NotifyMessage message, const NotifyIconData& data) override;
+  void SetIcon(const QIcon&, const QString&) override { ++log_->modifies; }
+  void SetVisible(bool visible) override { ++(visible ? log_->adds : log_->deletes); }
+  void ShowMessage(const QString& title, const QString& text, QSystemTrayIcon::MessageIcon,
+                   int) override {
+    log_->balloons << title + QStringLiteral(": ") + text;
+  }
   QRect IconGeometry() const override { return {}; }
   void SetActivationHandler(ActivationHandler handler) override { handler_ = std::move(handler); }
 

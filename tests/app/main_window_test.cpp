@@ -20,10 +20,7 @@
 #include "scan/scan_worker.h"
 #include "scan/set_report.h"
 #include "tests/app/desktop_test_support.h"
-#include "widgets/cell_header_ctrl.h"
 #include "widgets/cell_list_ctrl.h"
-#include "widgets/image_list.h"
-#include "widgets/list_images.h"
 #include "widgets/tray_icon.h"
 
 namespace qs::test {
@@ -116,11 +113,10 @@ TEST_F(MainWindowTest, InitialTextsMenusAndColumns) {
   const int client_width = list->width() - 2 * list->frameWidth();
   const int widths[] = {30, (client_width - 120) / 2, (client_width - 120) / 2, 90};
   for (int column = 0; column < 4; ++column) {
-    EXPECT_EQ(list->headerItem()->text(column), headings[column]);
+    EXPECT_EQ(list->model()->headerData(column, Qt::Horizontal).toString(), headings[column]);
     EXPECT_EQ(list->columnWidth(column), widths[column]) << column;
   }
-  EXPECT_EQ(list->Header()->GetItemImage(0), kImageUnchecked);
-  EXPECT_EQ(list->GetImageList()->Count(), 4);
+  EXPECT_EQ(list->GetHeaderCheck(0), 1);
 }
 
 // Every control sits where its dialog units put it, converted with the window's own font.

@@ -1,7 +1,11 @@
 // Saves a picture of the main window for the README when QS_SCREENSHOT names a PNG file (run
-// under Xvfb, as docs/README says); skipped otherwise.
+// under Xvfb, as the README says); skipped otherwise. Always in Fusion; QS_SCREENSHOT_DARK=1
+// gives it a dark palette, and QT_SCALE_FACTOR scales it as usual.
+#include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QPalette>
+#include <QStyleFactory>
 #include <QTest>
 
 #include "tests/app/desktop_test_support.h"
@@ -10,11 +14,42 @@
 namespace qs::test {
 namespace {
 
+QPalette DarkPalette() {
+  QPalette palette;
+  const QColor window(60, 60, 60);
+  const QColor base(30, 30, 30);
+  const QColor text(230, 230, 230);
+  const QColor grey(127, 127, 127);
+  palette.setColor(QPalette::Window, window);
+  palette.setColor(QPalette::WindowText, text);
+  palette.setColor(QPalette::Base, base);
+  palette.setColor(QPalette::AlternateBase, window);
+  palette.setColor(QPalette::ToolTipBase, base);
+  palette.setColor(QPalette::ToolTipText, text);
+  palette.setColor(QPalette::Text, text);
+  palette.setColor(QPalette::Button, window);
+  palette.setColor(QPalette::ButtonText, text);
+  palette.setColor(QPalette::BrightText, Qt::red);
+  palette.setColor(QPalette::Link, QColor(42, 130, 218));
+  palette.setColor(QPalette::Highlight, QColor(42, 130, 218));
+  palette.setColor(QPalette::HighlightedText, Qt::white);
+  palette.setColor(QPalette::PlaceholderText, grey);
+  for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+    palette.setColor(QPalette::Disabled, role, grey);
+  }
+  palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(80, 80, 80));
+  return palette;
+}
+
 TEST_F(DesktopTest, MainWindowScreenshot) {
   const QString target = qEnvironmentVariable("QS_SCREENSHOT");
   if (target.isEmpty()) {
     GTEST_SKIP() << "QS_SCREENSHOT is not set";
   }
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  QApplication::setPalette(qEnvironmentVariable("QS_SCREENSHOT_DARK") == QLatin1String("1")
+                               ? DarkPalette()
+                               : QApplication::style()->standardPalette());
   WriteDirs(
       "1\r\n/home/you/Downloads\r\n/home/you/Unpacked\r\n"
       "1\r\n/srv/incoming/usenet\r\n/srv/media/new\r\n"
@@ -23,7 +58,8 @@ TEST_F(DesktopTest, MainWindowScreenshot) {
   auto window = MakeWindow();
   window->Initialise();
   FinishPass(*window);
-  // A pass as it looks half way: the first row checked, the second under way.
+  // A pass as it looks half way: the first row checked, the second under way, the third not
+  // reached.
   window->SetStatusText("Running");
   window->SetProgressPercent(0, 3, 100);
   window->SetProgressPercent(1, 3, 42);

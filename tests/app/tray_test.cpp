@@ -1,10 +1,15 @@
 // Hide and Show window through CTrayIcon: with a recording tray offscreen, and (under Xvfb with
 // a tray host) with the desktop's real tray. Without any tray, see the tray icon's own tests.
+#include <QAction>
 #include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <csignal>
 
 #include "app/command_ids.h"
+#include "app/main_window_controls.h"
 #include "config/settings_keys.h"
 #include "tests/app/desktop_test_support.h"
 #include "widgets/tray_icon.h"
@@ -31,13 +36,7 @@ TEST_F(TrayTest, HideTwiceMakesOneIconAndShowBringsTheWindowBack) {
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(window->Tray().GetTipText(),
             QStringLiteral("This is a Tray Icon - Right click on me!"));
-  EXPECT_EQ(window->Tray().GetCallbackMsg(), 0x8007u);
-  EXPECT_EQ(window->Tray().NotifyData().id, 138u);
-  unsigned item = 99;
-  bool by_position = false;
-  window->Tray().GetDefaultMenuItem(&item, &by_position);
-  EXPECT_EQ(item, 0u);
-  EXPECT_TRUE(by_position);
+  EXPECT_EQ(window->Tray().Id(), 138u);
 
   window->OnCommand(kIdShowWindow);
   EXPECT_TRUE(window->isVisible());
@@ -63,10 +62,32 @@ TEST_F(TrayTest, DoubleClickShowsTheWindow) {
   window->Initialise();
   window->show();
   window->OnCommand(kIdHide);
-  window->Tray().OnNotifyIcon(138, TrayMouseEvent::kLeftDoubleClick);
+  window->Tray().OnActivated(QSystemTrayIcon::DoubleClick);
   QCoreApplication::sendPostedEvents();
   EXPECT_TRUE(window->isVisible());
   EXPECT_FALSE(window->IsHiddenInTray());
+}
+
+TEST(TrayMenuTest, ListsTheTrayCommandsWithShowWindowFirst) {
+  const std::unique_ptr<QMenu> menu = LoadTrayMenu();
+  EXPECT_EQ(menu->title(), QStringLiteral("This menu will pop up for the tray"));
+  const std::vector<std::pair<const char*, int>> expected{{"Show window", kIdShowWindow},
+                                                          {"Add directory", kIdAddDirectory},
+                                                          {"", 0},
+                                                          {"Force start scan", kIdForceStartScan},
+                                                          {"Force stop scan", kIdForceStopScan},
+                                                          {"", 0},
+                                                          {"Settings", kIdSettings},
+                                                          {"", 0},
+                                                          {"Quit", kIdCancel}};
+  const QList<QAction*> actions = menu->actions();
+  ASSERT_EQ(actions.size(), static_cast<qsizetype>(expected.size()));
+  for (qsizetype i = 0; i < actions.size(); ++i) {
+    const auto& [text, command] = expected[static_cast<std::size_t>(i)];
+    EXPECT_EQ(actions[i]->text(), QString::fromLatin1(text));
+    EXPECT_EQ(actions[i]->isSeparator(), command == 0);
+    EXPECT_EQ(actions[i]->data().toInt(), command);
+  }
 }
 
 // A "/ADDDIR:" while the window is in the tray asks for the destination but leaves the
@@ -97,11 +118,40 @@ TEST_F(DesktopTest, RealTrayHideAndShow) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   window->OnCommand(kIdHide);
   EXPECT_TRUE(window->IsHiddenInTray());
-  EXPECT_FALSE(window->Tray().IsRemoved());
+  EXPECT_FALSE(window->Tray().IsHidden());
   EXPECT_FALSE(window->isVisible());
   window->OnCommand(kIdShowWindow);
   EXPECT_TRUE(window->isVisible());
   EXPECT_FALSE(window->IsHiddenInTray());
+}
+
+// The tray host goes away and a new one starts at the top of the screen: the icon that was
+// shown moves into the new tray by itself. Needs with_tray_host.sh, as above.
+TEST_F(DesktopTest, RealTrayIconComesBackWhenTheTrayHostRestarts) {
+  const qint64 trayer = qEnvironmentVariableIntValue("QS_TRAYER_PID");
+  if (!QSystemTrayIcon::isSystemTrayAvailable() || trayer <= 0) {
+    GTEST_SKIP() << "no tray host of our own on this display";
+  }
+  auto window = MakeWindow();
+  window->Initialise();
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  window->OnCommand(kIdHide);
+  const QSystemTrayIcon* icon = window->Tray().findChild<QSystemTrayIcon*>();
+  ASSERT_NE(icon, nullptr);
+  QTRY_VERIFY(icon->geometry().top() > 100);  // docked at the bottom
+  ASSERT_EQ(::kill(static_cast<pid_t>(trayer), SIGTERM), 0);
+  QProcess top;
+  top.start(QStringLiteral("trayer"),
+            {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+             QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+             QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--height"),
+             QStringLiteral("24")});
+  ASSERT_TRUE(top.waitForStarted());
+  QTRY_VERIFY_WITH_TIMEOUT(icon->geometry().isValid() && icon->geometry().top() < 24, 10000);
+  EXPECT_TRUE(window->IsHiddenInTray());
+  top.terminate();
+  top.waitForFinished();
 }
 
 }  // namespace
