@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 
 #include "scan/scan_controller.h"
-#include "widgets/notify_icon_data.h"
 
 namespace qs::test {
 

@@ -21,6 +21,7 @@
 #include "scan/set_report.h"
 #include "tests/app/desktop_test_support.h"
 #include "widgets/cell_list_ctrl.h"
+#include "widgets/cell_list_model.h"
 #include "widgets/tray_icon.h"
 
 namespace qs::test {
@@ -497,7 +498,10 @@ TEST_F(MainWindowTest, RowTooltipsAndTrayMessagesShowWhatThePassFound) {
   RowReport report;
   report.sets.push_back({"/in/b/x.sfv", SetReport::State::kFailed, 1, 2, {"x.r01"}});
   const std::string summary = FormatRowReport(report);
-  const auto tip = [&](int column) { return window->Controls().list->GetCellTip(1, column); };
+  const auto tip = [&](int column) {
+    const CellListModel* model = window->Controls().list->Model();
+    return model->data(model->index(1, column), Qt::ToolTipRole).toString();
+  };
 
   window->ReportFailure(1, "cannot start a");
   window->SetRowReport(1, report);
