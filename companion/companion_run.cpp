@@ -12,6 +12,7 @@
 
 #include "companion/extractor.h"
 #include "companion/printable.h"
+#include "companion/rar_checksums.h"
 #include "companion/staging.h"
 #include "companion/tree_check.h"
 #include "companion/unar_engine.h"
@@ -72,6 +73,11 @@ class Run {
     const std::vector<std::string> volumes = FindVolumes(first, IsRegularNotLink);
     Log("set: " + std::to_string(volumes.size()) + (volumes.size() == 1 ? " volume" : " volumes"));
 
+    if (StartsWithRarMark(first)) {
+      if (const std::string damage = CheckRarChecksums(volumes); !damage.empty()) {
+        return Fail("the set is damaged: " + damage);
+      }
+    }
     const SetSurvey survey = SurveyArchiveSet(volumes);
     const bool rar = survey.rar || StartsWithRarMark(first);
     bool use_unar = false;

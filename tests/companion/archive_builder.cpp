@@ -59,6 +59,12 @@ std::string BuildArchive(FixtureFormat format, const std::vector<FixtureEntry>& 
         archive_entry_set_filetype(entry.get(), AE_IFREG);
         archive_entry_set_size(entry.get(), static_cast<la_int64_t>(fixture.content.size()));
         break;
+      case FixtureType::kSparseFile:
+        archive_entry_set_filetype(entry.get(), AE_IFREG);
+        archive_entry_set_size(entry.get(), la_int64_t{1} << 34);
+        archive_entry_sparse_add_entry(entry.get(), 0,
+                                       static_cast<la_int64_t>(fixture.content.size()));
+        break;
       case FixtureType::kDirectory:
         archive_entry_set_filetype(entry.get(), AE_IFDIR);
         break;

@@ -8,7 +8,8 @@
 namespace qs::test {
 
 enum class FixtureFormat { kZip, kPaxTar, kTarGzip, kSevenZip };
-enum class FixtureType { kFile, kDirectory, kSymlink, kHardlink, kCharDevice };
+// kSparseFile: the content at offset 0 of a 16 GiB file that is holes otherwise.
+enum class FixtureType { kFile, kDirectory, kSymlink, kHardlink, kCharDevice, kSparseFile };
 
 struct FixtureEntry {
   std::string name;
