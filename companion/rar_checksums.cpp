@@ -1,6 +1,10 @@
 #include "companion/rar_checksums.h"
 
+#if QS_HAVE_ISAL
+#include <isa-l/crc.h>
+#else
 #include <zlib.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -18,9 +22,14 @@ constexpr std::string_view kRar5Mark("Rar!\x1A\x07\x01\x00", 8);
 constexpr std::size_t kMaxHeaderBytes = 2 * 1024 * 1024;  // RAR 5's own limit
 constexpr std::size_t kChunkBytes = 1024 * 1024;
 
+// zlib's convention: the CRC so far in, the CRC with this data out, 0 to start.
 std::uint32_t Crc(std::uint32_t crc, const void* data, std::size_t size) {
+#if QS_HAVE_ISAL
+  return crc32_gzip_refl(crc, static_cast<const unsigned char*>(data), size);
+#else
   return static_cast<std::uint32_t>(
       crc32(crc, static_cast<const Bytef*>(data), static_cast<uInt>(size)));
+#endif
 }
 
 struct FileClose {
