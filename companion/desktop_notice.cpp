@@ -22,7 +22,7 @@ bool NotifyDesktop(std::string_view summary, std::string_view body, bool failure
   sd_bus_set_method_call_timeout(bus, kCallTimeoutMicroseconds);
   const std::string summary_text(summary);
   const std::string body_text(body);
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL is a C compound literal
   sd_bus_message* reply = nullptr;
   // Notify(app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout)
   const int r =

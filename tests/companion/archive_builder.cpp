@@ -28,6 +28,11 @@ void SetFormat(archive* writer, FixtureFormat format) {
     case FixtureFormat::kZip:
       Check(archive_write_set_format_zip(writer));
       break;
+    case FixtureFormat::kEncryptedZip:
+      Check(archive_write_set_format_zip(writer));
+      Check(archive_write_set_options(writer, "zip:encryption=zipcrypt"));
+      Check(archive_write_set_passphrase(writer, "unknown"));
+      break;
     case FixtureFormat::kPaxTar:
       Check(archive_write_set_format_pax_restricted(writer));
       break;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "companion/companion_run.h"
 #include "tests/companion/archive_builder.h"
 #include "tests/companion/rar_writer.h"
 #include "tests/support/temp_dir.h"
@@ -149,6 +150,8 @@ TEST_P(MirrowenStatusTest, ExitsWithTheStatusOfTheFailure) {
                   test::BuildArchive(test::FixtureFormat::kPaxTar,
                                      {test::File("../escape", "x"), test::File("ok", "y")}));
   temp_.WriteFile("in/passwd", "root:x:0:0:root:/root:/bin/bash\n");
+  temp_.WriteFile("in/locked.zip", test::BuildArchive(test::FixtureFormat::kEncryptedZip,
+                                                      {test::File("a.mkv", "frames")}));
   // A byte split whose second piece is a link: followed, it would complete the set.
   const std::string tar = test::BuildArchive(test::FixtureFormat::kPaxTar,
                                              {test::File("whole", test::Noise(20'000, 5))});
@@ -177,6 +180,8 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"NoFirstVolume", {"/ADDRAR:@/in/", "/DESTINATION:@/out/"}, 3, "no first"},
         StatusCase{"MissingFile", {"/ADDRAR:@/in/x.rar", "/DESTINATION:@/out/"}, 3, "x.rar"},
         StatusCase{"NotAnArchive", {"/ADDRAR:@/in/passwd", "/DESTINATION:@/out/"}, 3, "format"},
+        StatusCase{
+            "Encrypted", {"/ADDRAR:@/in/locked.zip", "/DESTINATION:@/out/"}, 3, "no password"},
         StatusCase{"LaterVolumeIsALink",
                    {"/ADDRAR:@/in/split.001", "/DESTINATION:@/out/"},
                    3,
@@ -308,6 +313,30 @@ TEST_F(MirrowenProgramTest, AKilledRunLeavesNoPartialFileAndTheNextRunCleansUp) 
     EXPECT_EQ(test::ReadFile(out + "/" + entry.name), entry.content) << entry.name;
   }
   EXPECT_NE(Log().find("left unfinished by a stopped run"), std::string::npos) << Log();
+}
+
+// In-process, to see the notifications that a desktop would show.
+TEST_F(MirrowenProgramTest, FailuresAlwaysNotifyAndQuietSuccessesNever) {
+  const std::string zip = MakeZip();
+  const std::string missing = temp_.Path("in/missing.rar");
+  struct NoticeCase {
+    std::string first;
+    bool quiet;
+    int status;
+    std::vector<bool> notices;  // failure flags of the notices raised
+  };
+  for (const NoticeCase& c : {NoticeCase{zip, true, 0, {}}, NoticeCase{zip, false, 0, {false}},
+                              NoticeCase{missing, true, 3, {true}}}) {
+    std::vector<bool> notices;
+    RunEnvironment environment;
+    environment.log_path = temp_.Path("q.log");
+    environment.notify = [&](std::string_view, std::string_view, bool failure) {
+      notices.push_back(failure);
+    };
+    const CompanionOptions options{c.first, temp_.Path("out/" + std::to_string(c.quiet)), c.quiet};
+    EXPECT_EQ(RunCompanion(options, environment), c.status) << c.first;
+    EXPECT_EQ(notices, c.notices) << c.first << (c.quiet ? " /TOTRAY" : "");
+  }
 }
 
 TEST_F(MirrowenProgramTest, HelpGoesToStdoutWithTheExitStatuses) {
