@@ -103,29 +103,27 @@ class Run {
     if (!use_unar) {
       Log("engine: libarchive (" + survey.format + ")");
       const ExtractionResult result = ExtractWithLibarchive(volumes, free_bytes, survey);
-      if (result.failure == SetFailure::kUnreadable && rar) {
-        Log("libarchive failed (" + result.error + "); trying unar");
-        refused_.clear();
-        if (!staging_.ResetTree(error)) {
-          return Fail(error);
-        }
-        use_unar = true;
-      } else if (result.failure != SetFailure::kNone) {
+      if (result.failure == SetFailure::kNone) {
+        return Place(result.entries_written, result.bytes_written, "libarchive");
+      }
+      if (result.failure != SetFailure::kUnreadable || !rar) {
         return Fail(result.error);
       }
-    }
-    if (use_unar) {
-      Log("engine: unar");
-      const UnarResult unar = ExtractWithUnar(
-          first, staging_.Tree(), staging_.Folder() + "/unar.log", environment_.unar_program);
-      if (!unar.succeeded) {
-        return Fail(unar.installed ? unar.error
-                                   : "libarchive cannot read this RAR set, and unar (Debian "
-                                     "package unar) is not installed");
+      Log("libarchive failed (" + result.error + "); trying unar");
+      refused_.clear();
+      if (!staging_.ResetTree(error)) {
+        return Fail(error);
       }
     }
-    // Both engines' results, before anything moves: libarchive's were judged entry by entry
-    // already, unar's are judged here.
+    Log("engine: unar");
+    const UnarResult unar = ExtractWithUnar(first, staging_.Tree(), staging_.Folder() + "/unar.log",
+                                            environment_.unar_program);
+    if (!unar.succeeded) {
+      return Fail(unar.installed ? unar.error
+                                 : "libarchive cannot read this RAR set, and unar (Debian "
+                                   "package unar) is not installed");
+    }
+    // unar makes links and paths itself: what it made is judged before anything moves.
     const TreeCheck check = CheckExtractedTree(staging_.Tree());
     if (!check.error.empty()) {
       return Fail(check.error);
@@ -133,14 +131,20 @@ class Run {
     for (const std::string& line : check.refused) {
       Refused("refused " + line);
     }
+    return Place(check.entries, check.bytes, "unar");
+  }
+
+ private:
+  int Place(int entries, std::uint64_t bytes, const std::string& engine) {
+    std::vector<std::string> notes;
+    std::string error;
     if (!staging_.MoveIntoPlace(notes, error)) {
       return Fail(error);
     }
     LogNotes(notes);
-    return Finish(check, use_unar ? "unar" : "libarchive");
+    return Finish(entries, bytes, engine);
   }
 
- private:
   ExtractionResult ExtractWithLibarchive(const std::vector<std::string>& volumes,
                                          std::uint64_t free_bytes, const SetSurvey& survey) {
     ExtractionCallbacks callbacks;
@@ -212,9 +216,9 @@ class Run {
     return kExitFailed;
   }
 
-  int Finish(const TreeCheck& check, const std::string& engine) {
-    std::string summary = "extracted " + std::to_string(check.entries) + " entries (" +
-                          Mebibytes(check.bytes) + ") with " + engine + " in " + Seconds();
+  int Finish(int entries, std::uint64_t bytes, const std::string& engine) {
+    std::string summary = "extracted " + std::to_string(entries) + " entries (" + Mebibytes(bytes) +
+                          ") with " + engine + " in " + Seconds();
     if (!refused_.empty()) {
       summary += ", refused " + std::to_string(refused_.size());
     }
@@ -229,8 +233,8 @@ class Run {
       return kExitRefused;
     }
     if (!options_.quiet) {
-      std::cout << "Extracted " << check.entries << " entries into "
-                << Printable(options_.destination) << '\n';
+      std::cout << "Extracted " << entries << " entries into " << Printable(options_.destination)
+                << '\n';
       Notify("Extracted " + Printable(options_.first_volume), summary, false);
     }
     return kExitExtracted;

@@ -1,31 +1,18 @@
 #include "tests/companion/rar_writer.h"
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+
+#include <zlib.h>
 
 namespace qs::test {
 
 namespace {
 
-std::uint32_t Crc32(std::string_view bytes, std::uint32_t crc = 0) {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
-      std::uint32_t c = i;
-      for (int k = 0; k < 8; ++k) {
-        c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      }
-      t[i] = c;
-    }
-    return t;
-  }();
-  crc = ~crc;
-  for (char b : bytes) {
-    crc = table[(crc ^ static_cast<unsigned char>(b)) & 0xFF] ^ (crc >> 8);
-  }
-  return ~crc;
+std::uint32_t Crc32(std::string_view bytes) {
+  return static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
 void Le(std::string& out, std::uint64_t value, int bytes) {
