@@ -26,8 +26,13 @@ std::string ErrnoText(int error) {
   return std::error_code(error, std::generic_category()).message();
 }
 
+// Never through a link inside the destination; the destination itself may well be one.
 int OpenDirectory(int at, const char* name) {
   return openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+int OpenDestination(const std::string& destination) {
+  return open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 // "movie.mkv" → "movie (2).mkv"; a leading dot is not an extension.
@@ -136,7 +141,7 @@ class Mover {
 
 bool Finish(const std::string& destination, const std::string& folder,
             std::vector<std::string>& notes, std::string& error) {
-  const int to = OpenDirectory(AT_FDCWD, destination.c_str());
+  const int to = OpenDestination(destination);
   const int from = OpenDirectory(AT_FDCWD, (folder + "/" + kTreeName).c_str());
   bool moved = false;
   if (to < 0 || from < 0) {
@@ -197,7 +202,7 @@ bool Staging::Create(const std::string& destination, std::vector<std::string>& n
                      std::string& error) {
   std::error_code ec;
   fs::create_directories(destination, ec);
-  const int destination_fd = OpenDirectory(AT_FDCWD, destination.c_str());
+  const int destination_fd = OpenDestination(destination);
   if (destination_fd < 0) {
     error =
         "cannot use the destination " + destination + ": " + (ec ? ec.message() : ErrnoText(errno));
