@@ -380,8 +380,11 @@ SetSurvey SurveyArchiveSet(const std::vector<std::string>& volumes) {
       survey.error = EntryName(entry) + " is encrypted, and no password can be given";
       break;
     }
-    if (archive_filter_count(reader.get()) > 1) {
-      survey.size_known = false;  // each header lies behind all the data before it
+    // Compressed tar keeps each header behind all the data before it, and 7z skips over
+    // solid data by decompressing it: walking those headers would cost a whole extraction.
+    if (archive_filter_count(reader.get()) > 1 ||
+        (archive_format(reader.get()) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_7ZIP) {
+      survey.size_known = false;
       break;
     }
     if (KindOf(entry) == EntryKind::kRegular) {

@@ -103,22 +103,7 @@ class Mover {
     if (fstatat(from, name.c_str(), &source, AT_SYMLINK_NOFOLLOW) == 0 &&
         fstatat(to, name.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(source.st_mode) &&
         S_ISDIR(target.st_mode)) {
-      const int inner_from = OpenDirectory(from, name.c_str());
-      const int inner_to = OpenDirectory(to, name.c_str());
-      bool moved =
-          inner_from >= 0 && inner_to >= 0 && MoveChildren(inner_from, inner_to, shown + "/");
-      if (inner_from >= 0 && inner_to >= 0 && !moved && error_.empty()) {
-        error_ = "cannot merge " + shown;
-      }
-      if (inner_from < 0 || inner_to < 0) {
-        error_ = "cannot open the folder " + shown + ": " + ErrnoText(errno);
-      }
-      for (int fd : {inner_from, inner_to}) {
-        if (fd >= 0) {
-          close(fd);
-        }
-      }
-      return moved && unlinkat(from, name.c_str(), AT_REMOVEDIR) == 0;
+      return Merge(from, to, name, shown);
     }
     for (int number = 2; number <= kMaxNumberedNames; ++number) {
       const std::string numbered = NumberedName(name, number);
@@ -133,6 +118,29 @@ class Mover {
     }
     error_ = "cannot move " + shown + " into place: " + ErrnoText(result);
     return false;
+  }
+
+  // The entries of the folder `name` in `from` into the folder of that name in `to`; the
+  // emptied folder goes.
+  bool Merge(int from, int to, const std::string& name, const std::string& shown) {
+    const int inner_from = OpenDirectory(from, name.c_str());
+    const int inner_to = inner_from >= 0 ? OpenDirectory(to, name.c_str()) : -1;
+    bool merged = false;
+    if (inner_to < 0) {
+      error_ = "cannot open the folder " + shown + ": " + ErrnoText(errno);
+    } else {
+      merged = MoveChildren(inner_from, inner_to, shown + "/");
+    }
+    for (int fd : {inner_from, inner_to}) {
+      if (fd >= 0) {
+        close(fd);
+      }
+    }
+    if (merged && unlinkat(from, name.c_str(), AT_REMOVEDIR) != 0) {
+      error_ = "cannot remove the merged folder " + shown + ": " + ErrnoText(errno);
+      merged = false;
+    }
+    return merged;
   }
 
   std::vector<std::string>& notes_;

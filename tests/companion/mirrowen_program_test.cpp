@@ -267,6 +267,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MirrowenProgramTest, NeverReplacesAFileAndFinishesAMoveAKilledRunBegan) {
   temp_.WriteFile("out/b.bin", "old");
+  temp_.WriteFile("out/dir/mine.txt", "mine");  // a folder the set merges into
   temp_.WriteFile("out/.mirrowen-staging-dead/tree/left/over.txt", "left");
   temp_.WriteFile("out/.mirrowen-staging-dead/moving", "");
   const std::vector<test::RarEntry> entries = RarEntries();
@@ -278,6 +279,8 @@ TEST_F(MirrowenProgramTest, NeverReplacesAFileAndFinishesAMoveAKilledRunBegan) {
   EXPECT_EQ(test::ReadFile(temp_.Path("out/b.bin")), "old");
   EXPECT_EQ(test::ReadFile(temp_.Path("out/b (2).bin")), entries.back().content);
   EXPECT_EQ(test::ReadFile(temp_.Path("out/left/over.txt")), "left");
+  EXPECT_EQ(test::ReadFile(temp_.Path("out/dir/mine.txt")), "mine");
+  EXPECT_EQ(test::ReadFile(temp_.Path("out/dir/a file.bin")), entries[1].content);
   EXPECT_EQ(TopLevel(temp_.Path("out")),
             (std::set<std::string>{"b.bin", "b (2).bin", "dir", "empty", "left"}));
   EXPECT_NE(Log().find("b.bin exists already; the new one is b (2).bin"), std::string::npos);
