@@ -14,6 +14,7 @@
 #include "companion/companion_options.h"
 #include "companion/companion_run.h"
 #include "companion/desktop_notice.h"
+#include "companion/printable.h"
 #include "platform/event_log.h"
 
 namespace {
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
       std::cout << qs::CompanionUsage();
       return qs::kExitExtracted;
     case qs::OptionsStatus::kUsageError:
-      std::cerr << "mirrowen: " << parsed.error << '\n' << qs::CompanionUsage();
+      std::cerr << "mirrowen: " << qs::Printable(parsed.error) << '\n' << qs::CompanionUsage();
       return qs::kExitUsage;
     case qs::OptionsStatus::kRun:
       break;
