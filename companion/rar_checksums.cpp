@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string_view>
 
@@ -122,6 +123,12 @@ class Walk {
     return std::fread(out.data(), 1, size, file_) == size;
   }
 
+  // Forward only: a size that does not fit a long would turn into a step back, and a loop.
+  bool Skip(std::uint64_t size) {
+    return size <= static_cast<std::uint64_t>(std::numeric_limits<long>::max()) &&
+           std::fseek(file_, static_cast<long>(size), SEEK_CUR) == 0;
+  }
+
   // The data of one part: its own CRC, and the running CRC of the whole file.
   std::string Data(const Part& part) {
     if (!part.split_before) {
@@ -211,7 +218,7 @@ class Walk {
         if (std::string error = Data(part); !error.empty()) {
           return error;
         }
-      } else if (std::fseek(file_, static_cast<long>(data_size), SEEK_CUR) != 0) {
+      } else if (!Skip(data_size)) {
         return Damaged("the volume is cut short");
       }
     }
@@ -238,7 +245,7 @@ class Walk {
         return {};
       }
       if (type != 0x74) {
-        if (std::fseek(file_, static_cast<long>(add_size), SEEK_CUR) != 0) {
+        if (!Skip(add_size)) {
           return Damaged("the volume is cut short");
         }
         continue;
