@@ -148,13 +148,8 @@ class Run {
   ExtractionResult ExtractWithLibarchive(const std::vector<std::string>& volumes,
                                          std::uint64_t free_bytes, const SetSurvey& survey) {
     ExtractionCallbacks callbacks;
-    callbacks.on_problem = [this](std::string_view line) {
-      if (line.starts_with("refused")) {
-        Refused(std::string(line));
-      } else {
-        Log(std::string(line));
-      }
-    };
+    callbacks.on_problem = [this](std::string_view line) { Refused(std::string(line)); };
+    callbacks.on_note = [this](std::string_view line) { Log("note: " + std::string(line)); };
     if (!options_.quiet && !environment_.terminal) {
       callbacks.on_entry = [](std::string_view name) {
         std::cout << "  " << Printable(name) << '\n';

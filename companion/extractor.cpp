@@ -271,9 +271,9 @@ class SetExtraction {
       Fail(WriteFailure(), "cannot finish " + name + ": " + ErrorText(disk_));
       return false;
     }
-    if (finished == ARCHIVE_WARN && callbacks_.on_problem) {
+    if (finished == ARCHIVE_WARN && callbacks_.on_note) {
       // Times or modes a file system cannot keep; the data is whole.
-      callbacks_.on_problem("note on " + name + ": " + ErrorText(disk_));
+      callbacks_.on_note(name + ": " + ErrorText(disk_));
     }
     ++result_.entries_written;
     return true;

@@ -37,8 +37,10 @@ SetSurvey SurveyArchiveSet(const std::vector<std::string>& volumes);
 struct ExtractionCallbacks {
   // Each entry just before it is written, by its name in the archive.
   std::function<void(std::string_view name)> on_entry;
-  // Each refused entry and each warning about metadata: one line.
+  // Each refused entry: one line naming it and the reason.
   std::function<void(std::string_view message)> on_problem;
+  // Each warning about metadata (times or modes a file system cannot keep): one line.
+  std::function<void(std::string_view message)> on_note;
   // Bytes of file data written so far, after each block.
   std::function<void(std::uint64_t bytes)> on_progress;
 };

@@ -332,6 +332,13 @@ TEST_F(MirrowenProgramTest, FailuresAlwaysNotifyAndQuietSuccessesNever) {
   EXPECT_EQ(RunCompanion({zip, temp_.Path("shown"), false}, environment), 0);
   EXPECT_EQ(RunCompanion({temp_.Path("missing.rar"), temp_.Path("x"), true}, environment), 3);
   EXPECT_EQ(notices, (std::vector<bool>{false, true}));
+  // A RAR set only unar reads, and no unar: refused, saying what to install.
+  const std::vector<std::string> solid =
+      test::WriteRarSet(temp_.MakeDir("rar") + "/s", RarFormat::kRar5, RarNaming::kPartNumbered,
+                        RarEntries(), 1 << 20, true);
+  environment.unar_program = temp_.Path("no/unar");
+  EXPECT_EQ(RunCompanion({solid.front(), temp_.Path("y"), true}, environment), 3);
+  EXPECT_NE(Log().find("unar (Debian package unar) is not installed"), std::string::npos) << Log();
 }
 
 TEST_F(MirrowenProgramTest, HelpGoesToStdoutWithTheExitStatuses) {
