@@ -115,9 +115,15 @@ class Run {
         return Fail(error);
       }
     }
+    return ExtractWithUnarAndCheck();
+  }
+
+ private:
+  int ExtractWithUnarAndCheck() {
     Log("engine: unar");
-    const UnarResult unar = ExtractWithUnar(first, staging_.Tree(), staging_.Folder() + "/unar.log",
-                                            environment_.unar_program);
+    const UnarResult unar =
+        ExtractWithUnar(options_.first_volume, staging_.Tree(), staging_.Folder() + "/unar.log",
+                        environment_.unar_program);
     if (!unar.succeeded) {
       return Fail(unar.installed ? unar.error
                                  : "libarchive cannot read this RAR set, and unar (Debian "
@@ -134,7 +140,6 @@ class Run {
     return Place(check.entries, check.bytes, "unar");
   }
 
- private:
   int Place(int entries, std::uint64_t bytes, const std::string& engine) {
     std::vector<std::string> notes;
     std::string error;

@@ -201,6 +201,9 @@ Staging::~Staging() {
     std::error_code ec;
     fs::remove_all(folder_, ec);
   }
+  if (made_destination_) {
+    rmdir(destination_.c_str());  // fails, as it should, once anything moved in
+  }
   if (lock_fd_ >= 0) {
     close(lock_fd_);
   }
@@ -209,7 +212,8 @@ Staging::~Staging() {
 bool Staging::Create(const std::string& destination, std::vector<std::string>& notes,
                      std::string& error) {
   std::error_code ec;
-  fs::create_directories(destination, ec);
+  made_destination_ = fs::create_directories(destination, ec);
+  destination_ = destination;
   const int destination_fd = OpenDestination(destination);
   if (destination_fd < 0) {
     error =
@@ -233,7 +237,6 @@ bool Staging::Create(const std::string& destination, std::vector<std::string>& n
     error = "cannot make a staging folder in " + destination + ": " + ErrnoText(errno);
     return false;
   }
-  destination_ = destination;
   tree_ = folder_ + "/" + kTreeName;
   return ResetTree(error);
 }

@@ -14,7 +14,9 @@ inline constexpr const char* kStagingPrefix = ".mirrowen-staging-";
 class Staging {
  public:
   Staging() = default;
-  ~Staging();  // removes the folder with whatever is left in it, then unlocks
+  // Removes the folder with whatever is left in it, and the destination too when this run
+  // made it and it stayed empty; then unlocks.
+  ~Staging();
   Staging(const Staging&) = delete;
   Staging& operator=(const Staging&) = delete;
 
@@ -39,6 +41,7 @@ class Staging {
   std::string folder_;
   std::string tree_;
   int lock_fd_ = -1;
+  bool made_destination_ = false;
 };
 
 }  // namespace qs

@@ -152,6 +152,10 @@ TEST_P(MirrowenStatusTest, ExitsWithTheStatusOfTheFailure) {
                   test::BuildArchive(test::FixtureFormat::kPaxTar,
                                      {test::File("../escape", "x"), test::File("ok", "y")}));
   temp_.WriteFile("in/passwd", "root:x:0:0:root:/root:/bin/bash\n");
+  // Only extraction finds it cut short: a compressed tar's sizes are not read ahead.
+  temp_.WriteFile("in/cut.tar.gz", test::BuildArchive(test::FixtureFormat::kTarGzip,
+                                                      {test::File("a", test::Noise(90'000, 6))})
+                                       .substr(0, 50'000));
   temp_.WriteFile("in/locked.zip", test::BuildArchive(test::FixtureFormat::kEncryptedZip,
                                                       {test::File("a.mkv", "frames")}));
   // A byte split whose second piece is a link: followed, it would complete the set.
@@ -182,6 +186,10 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"NoFirstVolume", {"/ADDRAR:@/in/", "/DESTINATION:@/out/"}, 3, "no first"},
         StatusCase{"MissingFile", {"/ADDRAR:@/in/x.rar", "/DESTINATION:@/out/"}, 3, "x.rar"},
         StatusCase{"NotAnArchive", {"/ADDRAR:@/in/passwd", "/DESTINATION:@/out/"}, 3, "format"},
+        StatusCase{"CutShortDuringExtraction",
+                   {"/ADDRAR:@/in/cut.tar.gz", "/DESTINATION:@/out/"},
+                   3,
+                   "cut.tar.gz"},
         StatusCase{
             "Encrypted", {"/ADDRAR:@/in/locked.zip", "/DESTINATION:@/out/"}, 3, "no password"},
         StatusCase{"LaterVolumeIsALink",
@@ -231,7 +239,7 @@ TEST_P(RarSetTest, ExtractsEveryByteOrNothing) {
   EXPECT_NE(Log().find(c.logged), std::string::npos) << Log();
   if (c.damage != Damage::kNone) {
     EXPECT_EQ(run.status, 3);
-    EXPECT_EQ(TopLevel(temp_.Path("out")), std::set<std::string>{});
+    EXPECT_FALSE(test::Exists(temp_.Path("out")));
     return;
   }
   EXPECT_EQ(run.status, 0) << run.err;
