@@ -154,8 +154,8 @@ TEST_P(MirrowenStatusTest, ExitsWithTheStatusOfTheFailure) {
   temp_.WriteFile("in/passwd", "root:x:0:0:root:/root:/bin/bash\n");
   // Only extraction finds it cut short: a compressed tar's sizes are not read ahead.
   temp_.WriteFile("in/cut.tar.gz", test::BuildArchive(test::FixtureFormat::kTarGzip,
-                                                      {test::File("a", test::Noise(90'000, 6))})
-                                       .substr(0, 50'000));
+                                                      {test::File("a", test::Noise(3'000'000, 6))})
+                                       .substr(0, 2'000'000));
   temp_.WriteFile("in/locked.zip", test::BuildArchive(test::FixtureFormat::kEncryptedZip,
                                                       {test::File("a.mkv", "frames")}));
   // A byte split whose second piece is a link: followed, it would complete the set.
