@@ -37,7 +37,7 @@ namespace fs = std::filesystem;
 constexpr int kDiskOptions = ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_NODOTDOT |
                              ARCHIVE_EXTRACT_SECURE_SYMLINKS |
                              ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS;
-constexpr std::size_t kReadBlockSize = 1024 * 1024;
+constexpr std::size_t kReadBlockSize = 64 * 1024;
 // ARCHIVE_RETRY answers in a row after which the reader is taken to be stuck.
 constexpr int kMaxRetries = 16;
 
