@@ -102,15 +102,25 @@ std::string_view CompanionUsage() {
          "  x.part01.rar  then x.part02.rar, x.part03.rar, ... (RAR, new names)\n"
          "  x.rar         then x.r00, x.r01, ...                (RAR, old names)\n"
          "  x.001         then x.002, x.003, ...                (split pieces)\n"
-         "  x.zip, other  the file alone\n"
-         "Nothing is written outside the directory: entries that would leave it,\n"
-         "device files and links pointing out of it are skipped.\n"
+         "  x.zip, x.7z, x.tar, x.tar.gz ...  the file alone\n"
+         "RAR sets that libarchive cannot read are handed to unar when it is installed.\n"
+         "The set is extracted into a hidden staging folder in the directory and moved\n"
+         "into place only when all of it extracted; existing files are never replaced\n"
+         "(the new one gets a numbered name). Nothing is written outside the directory:\n"
+         "entries that would leave it, device files, links whose target is absolute or\n"
+         "holds \"..\", sparse files and trees deeper than 256 folders are refused.\n"
+         "Each run is written to the log ($QUARRYSTREAM_LOG, or\n"
+         "$XDG_STATE_HOME/Quarrystream/quarrystream.log); failures also raise a desktop\n"
+         "notification.\n"
          "\n"
-         "  /TOTRAY   quiet: no line per entry, only errors\n"
+         "  /TOTRAY   quiet: no line per entry and no notification on success\n"
          "  --help    this text\n"
          "\n"
-         "Exit status: 0 everything extracted, 1 an error or a skipped entry,\n"
-         "2 a wrong command line.\n";
+         "Exit status:\n"
+         "  0  the set was extracted\n"
+         "  1  some entries were refused; the rest were moved in\n"
+         "  2  a wrong command line\n"
+         "  3  the set could not be read or did not fit; nothing of it was moved in\n";
 }
 
 }  // namespace qs

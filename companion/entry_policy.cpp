@@ -1,7 +1,5 @@
 #include "companion/entry_policy.h"
 
-#include <cstddef>
-
 namespace qs {
 
 namespace {
@@ -22,45 +20,33 @@ void ForEachComponent(std::string_view path, Visit visit) {
   }
 }
 
-bool LeavesRoot(std::string_view archive_name) {
-  if (archive_name.starts_with('/')) {
+bool LeavesRoot(std::string_view name) {
+  if (name.starts_with('/')) {
     return true;
   }
   bool dot_dot = false;
-  ForEachComponent(archive_name, [&](std::string_view part) { dot_dot = dot_dot || part == ".."; });
+  ForEachComponent(name, [&](std::string_view part) { dot_dot = dot_dot || part == ".."; });
   return dot_dot;
+}
+
+// Folders above the entry, as libarchive will create them ("a/./b/" is "a/b": one).
+std::size_t Depth(std::string_view name) {
+  std::size_t parts = 0;
+  ForEachComponent(name, [&](std::string_view part) { parts += part != "." ? 1 : 0; });
+  return parts > 0 ? parts - 1 : 0;
 }
 
 }  // namespace
 
-bool SymlinkStaysInside(std::string_view link_path, std::string_view target) {
-  if (target.empty() || target.starts_with('/')) {
-    return false;
-  }
-  long depth = 0;
-  bool escaped = false;
-  auto step = [&](std::string_view part) {
-    if (part == "..") {
-      escaped = escaped || --depth < 0;
-    } else if (part != ".") {
-      ++depth;
-    }
-  };
-  const std::size_t slash = link_path.rfind('/');
-  if (slash != std::string_view::npos) {
-    ForEachComponent(link_path.substr(0, slash), step);
-  }
-  if (escaped) {
-    return false;
-  }
-  ForEachComponent(target, step);
-  return !escaped;
-}
-
-std::string RefusalReason(EntryKind kind, std::string_view pathname, std::string_view link_target,
-                          bool encrypted) {
+std::string RefusalReason(EntryKind kind, std::string_view pathname, std::string_view link_target) {
   if (pathname.empty()) {
     return "the entry has no name";
+  }
+  if (pathname.size() > kMaxEntryPathBytes) {
+    return "its name is longer than " + std::to_string(kMaxEntryPathBytes) + " bytes";
+  }
+  if (Depth(pathname) > kMaxEntryDepth) {
+    return "it lies more than " + std::to_string(kMaxEntryDepth) + " folders deep";
   }
   if (LeavesRoot(pathname)) {
     return "its name leads outside the destination";
@@ -74,16 +60,13 @@ std::string RefusalReason(EntryKind kind, std::string_view pathname, std::string
       }
       break;
     case EntryKind::kSymlink:
-      if (!SymlinkStaysInside(pathname, link_target)) {
-        return "it is a symbolic link pointing outside the destination";
+      if (link_target.empty() || LeavesRoot(link_target)) {
+        return "it is a symbolic link whose target is absolute or holds \"..\"";
       }
       break;
     case EntryKind::kRegular:
     case EntryKind::kDirectory:
       break;
-  }
-  if (encrypted) {
-    return "it is encrypted, and no password can be given";
   }
   return {};
 }

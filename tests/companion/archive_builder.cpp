@@ -28,6 +28,11 @@ void SetFormat(archive* writer, FixtureFormat format) {
     case FixtureFormat::kZip:
       Check(archive_write_set_format_zip(writer));
       break;
+    case FixtureFormat::kEncryptedZip:
+      Check(archive_write_set_format_zip(writer));
+      Check(archive_write_set_options(writer, "zip:encryption=zipcrypt"));
+      Check(archive_write_set_passphrase(writer, "unknown"));
+      break;
     case FixtureFormat::kPaxTar:
       Check(archive_write_set_format_pax_restricted(writer));
       break;
@@ -58,6 +63,12 @@ std::string BuildArchive(FixtureFormat format, const std::vector<FixtureEntry>& 
       case FixtureType::kFile:
         archive_entry_set_filetype(entry.get(), AE_IFREG);
         archive_entry_set_size(entry.get(), static_cast<la_int64_t>(fixture.content.size()));
+        break;
+      case FixtureType::kSparseFile:
+        archive_entry_set_filetype(entry.get(), AE_IFREG);
+        archive_entry_set_size(entry.get(), la_int64_t{1} << 34);
+        archive_entry_sparse_add_entry(entry.get(), 0,
+                                       static_cast<la_int64_t>(fixture.content.size()));
         break;
       case FixtureType::kDirectory:
         archive_entry_set_filetype(entry.get(), AE_IFDIR);

@@ -7,8 +7,10 @@
 
 namespace qs::test {
 
-enum class FixtureFormat { kZip, kPaxTar, kTarGzip, kSevenZip };
-enum class FixtureType { kFile, kDirectory, kSymlink, kHardlink, kCharDevice };
+// kEncryptedZip: every entry encrypted with a password the tests never give.
+enum class FixtureFormat { kZip, kEncryptedZip, kPaxTar, kTarGzip, kSevenZip };
+// kSparseFile: the content at offset 0 of a 16 GiB file that is holes otherwise.
+enum class FixtureType { kFile, kDirectory, kSymlink, kHardlink, kCharDevice, kSparseFile };
 
 struct FixtureEntry {
   std::string name;

@@ -1,5 +1,5 @@
 // The program as Quarrystream starts it: arguments already split, stdin on /dev/null, nobody
-// waiting; what it reports is its exit status and its two output streams.
+// waiting; what it reports is its exit status, its two output streams and the log.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -7,11 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "companion/companion_run.h"
 #include "tests/companion/archive_builder.h"
+#include "tests/companion/rar_writer.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -19,15 +26,18 @@ extern char** environ;
 namespace qs {
 namespace {
 
+namespace fs = std::filesystem;
+using test::RarFormat;
+using test::RarNaming;
+
 struct RunResult {
   int status = -1;
   std::string out;
   std::string err;
 };
 
-RunResult RunMirrowen(const test::TempDir& temp, const std::vector<std::string>& args) {
-  const std::string out_path = temp.Path("stdout.txt");
-  const std::string err_path = temp.Path("stderr.txt");
+// `out_fd` >= 0 takes the place of the stdout file.
+pid_t Start(const test::TempDir& temp, const std::vector<std::string>& args, int out_fd = -1) {
   std::vector<char*> argv{const_cast<char*>(QS_MIRROWEN)};
   for (const std::string& arg : args) {
     argv.push_back(const_cast<char*>(arg.c_str()));
@@ -36,29 +46,62 @@ RunResult RunMirrowen(const test::TempDir& temp, const std::vector<std::string>&
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  RunResult result;
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << QS_MIRROWEN;
-    return result;
+  if (out_fd >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, temp.Path("stdout.txt").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
   }
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, temp.Path("stderr.txt").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+    ADD_FAILURE() << "cannot start " << QS_MIRROWEN;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+RunResult RunMirrowen(const test::TempDir& temp, const std::vector<std::string>& args) {
+  RunResult result;
   int status = 0;
-  if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+  const pid_t pid = Start(temp, args);
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
     result.status = WEXITSTATUS(status);
   }
-  result.out = test::ReadFile(out_path);
-  result.err = test::ReadFile(err_path);
+  result.out = test::ReadFile(temp.Path("stdout.txt"));
+  result.err = test::ReadFile(temp.Path("stderr.txt"));
   return result;
+}
+
+std::set<std::string> TopLevel(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+std::vector<test::RarEntry> RarEntries() {
+  return {{"dir", "", true},
+          {"dir/a file.bin", test::Noise(250'000, 1)},
+          {"dir/ünï ✓ 映画.txt", "hello\n"},
+          {"empty", ""},
+          {"b.bin", test::Noise(180'000, 2)}};
 }
 
 class MirrowenProgramTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    setenv("QUARRYSTREAM_LOG", temp_.Path("q.log").c_str(), 1);
+    // No desktop: a notification finds no bus and is skipped.
+    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + temp_.Path("no-bus")).c_str(), 1);
+  }
+  std::string Log() const { return test::ReadFile(temp_.Path("q.log")); }
+  RunResult Extract(const std::string& first) {
+    return RunMirrowen(temp_, {"/ADDRAR:" + first, "/DESTINATION:" + temp_.Path("out"), "/TOTRAY"});
+  }
   std::string MakeZip() {
     return temp_.WriteFile(
         "in/my set/x.zip",
@@ -70,12 +113,15 @@ class MirrowenProgramTest : public ::testing::Test {
 
 TEST_F(MirrowenProgramTest, QuietRunExtractsAndPrintsNothing) {
   const std::string first = MakeZip();
+  temp_.MakeDir("out");
+  fs::create_directory_symlink(temp_.MakeDir("real"), temp_.Path("out/my set"));  // users do
   const RunResult run = RunMirrowen(
-      temp_, {"/ADDRAR:" + first, "/DESTINATION:" + temp_.path() + "//out/my set/", "/TOTRAY"});
+      temp_, {"/ADDRAR:" + first, "/DESTINATION:" + temp_.path() + "//out/my set", "/TOTRAY"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(test::ReadFile(temp_.Path("out/my set/movie/a.mkv")), "frames");
+  EXPECT_EQ(test::ReadFile(temp_.Path("real/movie/a.mkv")), "frames");
+  EXPECT_NE(Log().find("result: extracted 2 entries"), std::string::npos) << Log();
 }
 
 TEST_F(MirrowenProgramTest, VerboseRunListsEachEntry) {
@@ -84,7 +130,6 @@ TEST_F(MirrowenProgramTest, VerboseRunListsEachEntry) {
       RunMirrowen(temp_, {"/ADDRAR:" + first, "/DESTINATION:" + temp_.Path("out/")});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("  movie/a.mkv\n"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("  b.nfo\n"), std::string::npos) << run.out;
   EXPECT_EQ(test::ReadFile(temp_.Path("out/b.nfo")), "info");
 }
 
@@ -106,6 +151,19 @@ TEST_P(MirrowenStatusTest, ExitsWithTheStatusOfTheFailure) {
   temp_.WriteFile("in/bad.tar",
                   test::BuildArchive(test::FixtureFormat::kPaxTar,
                                      {test::File("../escape", "x"), test::File("ok", "y")}));
+  temp_.WriteFile("in/passwd", "root:x:0:0:root:/root:/bin/bash\n");
+  // Only extraction finds it cut short: a compressed tar's sizes are not read ahead.
+  temp_.WriteFile("in/cut.tar.gz", test::BuildArchive(test::FixtureFormat::kTarGzip,
+                                                      {test::File("a", test::Noise(3'000'000, 6))})
+                                       .substr(0, 2'000'000));
+  temp_.WriteFile("in/locked.zip", test::BuildArchive(test::FixtureFormat::kEncryptedZip,
+                                                      {test::File("a.mkv", "frames")}));
+  // A byte split whose second piece is a link: followed, it would complete the set.
+  const std::string tar = test::BuildArchive(test::FixtureFormat::kPaxTar,
+                                             {test::File("whole", test::Noise(20'000, 5))});
+  temp_.WriteFile("in/split.001", tar.substr(0, 10'000));
+  fs::create_symlink(temp_.WriteFile("elsewhere/piece", tar.substr(10'000)),
+                     temp_.Path("in/split.002"));
   std::vector<std::string> args = GetParam().args;
   for (std::string& arg : args) {
     if (const std::size_t at = arg.find('@'); at != std::string::npos) {
@@ -116,6 +174,8 @@ TEST_P(MirrowenStatusTest, ExitsWithTheStatusOfTheFailure) {
   EXPECT_EQ(run.status, GetParam().status);
   EXPECT_NE(run.err.find(GetParam().err), std::string::npos) << run.err;
   EXPECT_FALSE(test::Exists(temp_.Path("escape")));
+  // Nothing is made of a set that cannot be read, not even the destination.
+  EXPECT_EQ(test::Exists(temp_.Path("out")), GetParam().status == 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -123,19 +183,177 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StatusCase{"NoArguments", {}, 2, "Usage:"},
         StatusCase{"NoDestination", {"/ADDRAR:@/in/bad.tar"}, 2, "missing /DESTINATION:"},
+        StatusCase{"NoFirstVolume", {"/ADDRAR:@/in/", "/DESTINATION:@/out/"}, 3, "no first"},
+        StatusCase{"MissingFile", {"/ADDRAR:@/in/x.rar", "/DESTINATION:@/out/"}, 3, "x.rar"},
+        StatusCase{"NotAnArchive", {"/ADDRAR:@/in/passwd", "/DESTINATION:@/out/"}, 3, "format"},
+        StatusCase{"CutShortDuringExtraction",
+                   {"/ADDRAR:@/in/cut.tar.gz", "/DESTINATION:@/out/"},
+                   3,
+                   "cut.tar.gz"},
         StatusCase{
-            "NoFirstVolume", {"/ADDRAR:@/in/", "/DESTINATION:@/out/"}, 1, "nothing to extract"},
-        StatusCase{"MissingFile", {"/ADDRAR:@/in/x.rar", "/DESTINATION:@/out/"}, 1, "x.rar"},
+            "Encrypted", {"/ADDRAR:@/in/locked.zip", "/DESTINATION:@/out/"}, 3, "no password"},
+        StatusCase{"LaterVolumeIsALink",
+                   {"/ADDRAR:@/in/split.001", "/DESTINATION:@/out/"},
+                   3,
+                   "split.001"},
         StatusCase{"HostileMember",
                    {"/ADDRAR:@/in/bad.tar", "/DESTINATION:@/out/", "/TOTRAY"},
                    1,
                    "../escape"}),
     [](const ::testing::TestParamInfo<StatusCase>& info) { return info.param.label; });
 
-TEST_F(MirrowenProgramTest, HelpGoesToStdout) {
+enum class Damage { kNone, kCutShort, kFlippedByte };
+
+struct RarCase {
+  std::string label;
+  RarFormat format;
+  RarNaming naming;
+  bool solid;
+  Damage damage;
+  std::string logged;  // a part of the log
+};
+
+void PrintTo(const RarCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+class RarSetTest : public MirrowenProgramTest, public ::testing::WithParamInterface<RarCase> {};
+
+TEST_P(RarSetTest, ExtractsEveryByteOrNothing) {
+  const RarCase& c = GetParam();
+  const std::vector<test::RarEntry> entries = RarEntries();
+  const std::vector<std::string> volumes = test::WriteRarSet(
+      temp_.MakeDir("in") + "/my set", c.format, c.naming, entries, 100'000, c.solid);
+  ASSERT_EQ(volumes.size(), 5u);
+  // A quarter in, the third volume holds the end of "dir/a file.bin".
+  std::string third = test::ReadFile(volumes[2]);
+  if (c.damage == Damage::kCutShort) {
+    fs::resize_file(volumes[2], third.size() / 4);
+  } else if (c.damage == Damage::kFlippedByte) {
+    third[third.size() / 4] ^= 0x20;
+    std::ofstream(volumes[2], std::ios::binary) << third;
+  }
+
+  const RunResult run = Extract(volumes.front());
+
+  EXPECT_NE(Log().find(c.logged), std::string::npos) << Log();
+  if (c.damage != Damage::kNone) {
+    EXPECT_EQ(run.status, 3);
+    EXPECT_FALSE(test::Exists(temp_.Path("out")));
+    return;
+  }
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(TopLevel(temp_.Path("out")), (std::set<std::string>{"b.bin", "dir", "empty"}));
+  for (const test::RarEntry& entry : entries) {
+    EXPECT_EQ(entry.directory || test::ReadFile(temp_.Path("out/" + entry.name)) == entry.content,
+              true)
+        << entry.name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sets, RarSetTest,
+    ::testing::Values(RarCase{"Rar4Parts", RarFormat::kRar4, RarNaming::kPartNumbered, false,
+                              Damage::kNone, "engine: libarchive (RAR)"},
+                      RarCase{"Rar4OldNames", RarFormat::kRar4, RarNaming::kOldStyle, false,
+                              Damage::kNone, "engine: libarchive (RAR)"},
+                      RarCase{"Rar5Parts", RarFormat::kRar5, RarNaming::kPartNumbered, false,
+                              Damage::kNone, "engine: libarchive (RAR5)"},
+                      RarCase{"Rar5OldNames", RarFormat::kRar5, RarNaming::kOldStyle, false,
+                              Damage::kNone, "engine: libarchive (RAR5)"},
+                      RarCase{"Rar5SolidFallsBackToUnar", RarFormat::kRar5,
+                              RarNaming::kPartNumbered, true, Damage::kNone, "engine: unar"},
+                      RarCase{"Rar4CutShort", RarFormat::kRar4, RarNaming::kOldStyle, false,
+                              Damage::kCutShort, "my set.r01: dir/a file.bin ends early"},
+                      RarCase{"Rar5CutShort", RarFormat::kRar5, RarNaming::kPartNumbered, false,
+                              Damage::kCutShort, "my set.part03.rar: dir/a file.bin ends early"},
+                      RarCase{"Rar4FlippedByte", RarFormat::kRar4, RarNaming::kPartNumbered, false,
+                              Damage::kFlippedByte, "my set.part03.rar: dir/a file.bin: CRC error"},
+                      RarCase{"Rar5FlippedByte", RarFormat::kRar5, RarNaming::kOldStyle, false,
+                              Damage::kFlippedByte, "my set.r01: dir/a file.bin: CRC error"}),
+    [](const ::testing::TestParamInfo<RarCase>& info) { return info.param.label; });
+
+TEST_F(MirrowenProgramTest, NeverReplacesAFileAndFinishesAMoveAKilledRunBegan) {
+  temp_.WriteFile("out/b.bin", "old");
+  temp_.WriteFile("out/dir/mine.txt", "mine");  // a folder the set merges into
+  temp_.WriteFile("out/.mirrowen-staging-dead/tree/left/over.txt", "left");
+  temp_.WriteFile("out/.mirrowen-staging-dead/moving", "");
+  const std::vector<test::RarEntry> entries = RarEntries();
+  const std::vector<std::string> volumes = test::WriteRarSet(
+      temp_.MakeDir("in") + "/x", RarFormat::kRar5, RarNaming::kPartNumbered, entries, 100'000);
+
+  EXPECT_EQ(Extract(volumes.front()).status, 0);
+
+  EXPECT_EQ(test::ReadFile(temp_.Path("out/b.bin")), "old");
+  EXPECT_EQ(test::ReadFile(temp_.Path("out/b (2).bin")), entries.back().content);
+  EXPECT_EQ(test::ReadFile(temp_.Path("out/left/over.txt")), "left");
+  EXPECT_EQ(test::ReadFile(temp_.Path("out/dir/mine.txt")), "mine");
+  EXPECT_EQ(test::ReadFile(temp_.Path("out/dir/a file.bin")), entries[1].content);
+  EXPECT_EQ(TopLevel(temp_.Path("out")),
+            (std::set<std::string>{"b.bin", "b (2).bin", "dir", "empty", "left"}));
+  EXPECT_NE(Log().find("b.bin exists already; the new one is b (2).bin"), std::string::npos);
+}
+
+TEST_F(MirrowenProgramTest, AKilledRunLeavesNoPartialFileAndTheNextRunCleansUp) {
+  std::vector<test::RarEntry> entries;
+  for (unsigned i = 0; i < 300; ++i) {
+    entries.push_back({std::string(150, 'n') + std::to_string(i), test::Noise(64 * 1024, i)});
+  }
+  const std::vector<std::string> volumes = test::WriteRarSet(
+      temp_.MakeDir("in") + "/big", RarFormat::kRar5, RarNaming::kPartNumbered, entries, 4 << 20);
+  int pipe_fds[2];
+  ASSERT_EQ(pipe2(pipe_fds, O_CLOEXEC), 0);
+  fcntl(pipe_fds[1], F_SETPIPE_SZ, 4096);
+  const std::string out = temp_.Path("out");
+  const pid_t pid =
+      Start(temp_, {"/ADDRAR:" + volumes.front(), "/DESTINATION:" + out}, pipe_fds[1]);
+  close(pipe_fds[1]);
+  // A line per entry, written before the entry: the small pipe, unread after the first bytes,
+  // stops the run a few dozen entries in, long before the last.
+  char first_byte = 0;
+  ASSERT_EQ(read(pipe_fds[0], &first_byte, 1), 1);
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  close(pipe_fds[0]);
+
+  const std::set<std::string> left = TopLevel(out);
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_TRUE(left.begin()->starts_with(".mirrowen-staging-")) << *left.begin();
+
+  EXPECT_EQ(Extract(volumes.front()).status, 0);
+  EXPECT_EQ(TopLevel(out).size(), entries.size());
+  for (const test::RarEntry& entry : entries) {
+    EXPECT_EQ(test::ReadFile(out + "/" + entry.name), entry.content) << entry.name;
+  }
+  EXPECT_NE(Log().find("left unfinished by a stopped run"), std::string::npos) << Log();
+}
+
+// In-process, to see the notifications that a desktop would show: failures always, successes
+// only without /TOTRAY.
+TEST_F(MirrowenProgramTest, FailuresAlwaysNotifyAndQuietSuccessesNever) {
+  const std::string zip = MakeZip();
+  std::vector<bool> notices;  // the failure flag of each
+  RunEnvironment environment{
+      temp_.Path("q.log"), "unar", false,
+      [&](std::string_view, std::string_view, bool failure) { notices.push_back(failure); }};
+  EXPECT_EQ(RunCompanion({zip, temp_.Path("quiet"), true}, environment), 0);
+  EXPECT_EQ(RunCompanion({zip, temp_.Path("shown"), false}, environment), 0);
+  EXPECT_EQ(RunCompanion({temp_.Path("missing.rar"), temp_.Path("x"), true}, environment), 3);
+  EXPECT_EQ(notices, (std::vector<bool>{false, true}));
+  // A RAR set only unar reads, and no unar: refused, saying what to install.
+  const std::vector<std::string> solid =
+      test::WriteRarSet(temp_.MakeDir("rar") + "/s", RarFormat::kRar5, RarNaming::kPartNumbered,
+                        RarEntries(), 1 << 20, true);
+  environment.unar_program = temp_.Path("no/unar");
+  EXPECT_EQ(RunCompanion({solid.front(), temp_.Path("y"), true}, environment), 3);
+  EXPECT_NE(Log().find("unar (Debian package unar) is not installed"), std::string::npos) << Log();
+}
+
+TEST_F(MirrowenProgramTest, HelpGoesToStdoutWithTheExitStatuses) {
   const RunResult run = RunMirrowen(temp_, {"--help"});
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("/ADDRAR:"), std::string::npos);
+  EXPECT_NE(run.out.find("3  the set could not be read"), std::string::npos);
 }
 
 }  // namespace
