@@ -32,10 +32,18 @@ inline std::uint32_t ReferenceCrc(std::string_view data) {
   return ~crc;
 }
 
-// Keeps the id of every message and the texts of every complete set.
+// Keeps the id of every message but the reports and failures, which it keeps as texts, and the
+// texts of every complete set.
 class RecordingSink final : public ScanMessageSink {
  public:
   void Post(ScanMessage message) override {
+    if (message.id == WM_SCAN_FAILURE) {
+      failures.push_back(message.text);
+      return;
+    }
+    if (message.id == WM_SCAN_ROWREPORT) {
+      return;
+    }
     ids.push_back(message.id);
     if (message.texts) {
       texts.push_back(*message.texts);
@@ -43,11 +51,15 @@ class RecordingSink final : public ScanMessageSink {
   }
   std::vector<std::uint32_t> ids;
   std::vector<SetCompleteTexts> texts;
+  std::vector<std::string> failures;
 };
 
 class RecordingCompletion final : public CompletionActions {
  public:
-  void Perform(const WatchEntry&, const ArchiveSet& set) override { performed.push_back(set); }
+  CompletionResult Perform(const WatchEntry&, const ArchiveSet& set) override {
+    performed.push_back(set);
+    return {};
+  }
   std::vector<ArchiveSet> performed;
 };
 
