@@ -28,11 +28,21 @@ bool ScanLock::TryAcquire() {
     return true;
   }
   int locked = 0;
-  do {
-    locked = ::flock(fd.Get(), LOCK_EX | LOCK_NB);
-  } while (locked != 0 && errno == EINTR);
+  int error = 0;
+  // A few tries: `--status` takes the lock for a moment to see whether anyone scans, and must
+  // not keep a runner starting just then from scanning.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    do {
+      locked = ::flock(fd.Get(), LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    error = locked == 0 ? 0 : errno;
+    if (error != EWOULDBLOCK) {
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   if (locked != 0) {
-    if (errno == EWOULDBLOCK) {
+    if (error == EWOULDBLOCK) {
       return false;
     }
     held_ = true;  // no locking on this file system: as without a lock file

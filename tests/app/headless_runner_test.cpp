@@ -154,12 +154,13 @@ class HeadlessRunnerTest : public ::testing::Test {
     QtSettingsStore settings(QString::fromStdString(profile + "/Mirrowen.conf"));
     settings.WriteInt("ReScan", 1);
   }
-  // How often each first volume was handed to the companion.
-  std::map<std::string, int> HandOffs() {
+  void ExpectEachHandedOffOnce(std::size_t sets) {
     std::map<std::string, int> counts;
     for (const auto& record : Records(record_))
       ++counts[record.at(0)];
-    return counts;
+    EXPECT_EQ(counts.size(), sets);
+    for (const auto& [volume, count] : counts)
+      EXPECT_EQ(count, 1) << volume;
   }
   // Sets s0..s<count-1> arrive in `in` one by one, each after a pass of `scanner` has ended;
   // then returns once every set has been handed off and `scanner` has ended one more pass.
@@ -303,10 +304,7 @@ TEST_F(HeadlessRunnerTest, OnlyOneProcessScansAWatchListAndEachSetIsHandedOffOnc
   kill(scanner.pid, SIGTERM);
   EXPECT_EQ(Wait(scanner).status, 0);
   EXPECT_EQ(Run({"--scan-once"}).status, 0);  // the lock went with the runner
-  const auto hand_offs = HandOffs();
-  EXPECT_EQ(hand_offs.size(), 4u);
-  for (const auto& [volume, count] : hand_offs)
-    EXPECT_EQ(count, 1) << volume;
+  ExpectEachHandedOffOnce(4);
   EXPECT_NE(ReadFile(profile_ + "/quarrystream.log").find("Set complete: " + in + "/s3/"),
             std::string::npos);
 }
@@ -328,10 +326,7 @@ TEST_F(HeadlessRunnerTest, TwoProfilesWatchingOneFolderHandEachSetOffOnce) {
     kill(child->pid, SIGTERM);
     EXPECT_EQ(Wait(*child).status, 0);
   }
-  const auto hand_offs = HandOffs();
-  EXPECT_EQ(hand_offs.size(), 6u);
-  for (const auto& [volume, count] : hand_offs)
-    EXPECT_EQ(count, 1) << volume;
+  ExpectEachHandedOffOnce(6);
 }
 
 // --add stores what a runner started anywhere finds: absolute paths, normalised by their text.

@@ -32,16 +32,12 @@ inline std::uint32_t ReferenceCrc(std::string_view data) {
   return ~crc;
 }
 
-// Keeps the id of every message but the reports and failures, which it keeps as texts, and the
-// texts of every complete set.
+// Keeps the id of every message but the row reports and failures, and the texts of every
+// complete set.
 class RecordingSink final : public ScanMessageSink {
  public:
   void Post(ScanMessage message) override {
-    if (message.id == WM_SCAN_FAILURE) {
-      failures.push_back(message.text);
-      return;
-    }
-    if (message.id == WM_SCAN_ROWREPORT) {
+    if (message.id == WM_SCAN_FAILURE || message.id == WM_SCAN_ROWREPORT) {
       return;
     }
     ids.push_back(message.id);
@@ -51,7 +47,6 @@ class RecordingSink final : public ScanMessageSink {
   }
   std::vector<std::uint32_t> ids;
   std::vector<SetCompleteTexts> texts;
-  std::vector<std::string> failures;
 };
 
 class RecordingCompletion final : public CompletionActions {
