@@ -55,6 +55,9 @@ ParseResult ParseCommandOptions(const std::vector<std::string>& arguments) {
     } else if (arg == "--list") {
       if (!set_mode(RunMode::kList, arg))
         return result;
+    } else if (arg == "--status") {
+      if (!set_mode(RunMode::kStatus, arg))
+        return result;
     } else if (arg == "--profile" || arg.starts_with("--profile=")) {
       if (arg == "--profile") {
         if (!needs(1))
@@ -129,7 +132,8 @@ std::string UsageText() {
          "                               1 after an early end)\n"
          "      --list                   print the watch list: row, include flag, source,\n"
          "                               destination (tab-separated)\n"
-         "      --add SOURCE DESTINATION add an included watch entry\n"
+         "      --status                 print what the last pass found of each row's sets\n"
+         "      --add SOURCE DESTINATION add an included watch entry (paths made absolute)\n"
          "      --remove ROW             remove the watch entry in ROW (as --list prints it)\n"
          "      --include ROW 0|1        exclude (0) or include (1) the entry in ROW\n"
          "  -h, --help                   show this help and exit\n"
@@ -140,7 +144,13 @@ std::string UsageText() {
          "                               (DIR/Mirrowen.conf) in DIR; the environment variable\n"
          "                               QUARRYSTREAM_PROFILE does the same\n"
          "\n"
-         "Exit status: 0 on success, 1 on failure or an early end, 2 on bad usage.\n";
+         "Events (sets handed off, failed CRCs, programs that could not be started, early\n"
+         "ends) are logged to $XDG_STATE_HOME/Quarrystream/quarrystream.log, or to\n"
+         "DIR/quarrystream.log with --profile DIR.\n"
+         "\n"
+         "Exit status: 0 on success, 1 on failure or an early end, 2 on bad usage, 4 when\n"
+         "another process already scans the watch list (the window, --headless or\n"
+         "--scan-once: one process scans a watch list at a time).\n";
 }
 
 std::string VersionText() {

@@ -15,6 +15,7 @@ enum class RunMode {
   kAdd,
   kRemove,
   kInclude,
+  kStatus,
   kHelp,
   kVersion,
 };
@@ -37,6 +38,10 @@ struct ParseResult {
 };
 
 ParseResult ParseCommandOptions(const std::vector<std::string>& arguments);
+
+// The exit status of --headless, --scan-once and the window when another process already scans
+// the same watch list.
+inline constexpr int kExitAnotherScans = 4;
 
 std::string UsageText();
 std::string VersionText();

@@ -1,22 +1,24 @@
 #include "app/headless_runner.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <chrono>
-#include <filesystem>
+#include <map>
 #include <optional>
-#include <system_error>
 
 #include "app/terminal_display.h"
 #include "config/settings_keys.h"
 #include "config/watch_list.h"
 #include "config/watch_list_editor.h"
 #include "platform/command_line.h"
+#include "platform/event_log.h"
 #include "platform/file_system.h"
 #include "scan/companion_completion.h"
 #include "scan/countdown_timer.h"
 #include "scan/post_execution.h"
 #include "scan/scan_controller.h"
 #include "scan/scan_worker.h"
-#include "scan/sleeper.h"
 
 namespace qs {
 
@@ -53,39 +55,25 @@ class LoopTimer final : public CountdownTimer {
   std::optional<Clock::time_point> next_tick_;
 };
 
-std::string CompleteSetLine(const SetCompleteTexts& texts) {
-  const std::string& volume = texts.volume_text;
-  const std::size_t slash = volume.find_last_of('/');
-  const std::string directory = slash == std::string::npos ? "" : volume.substr(0, slash + 1);
-  const std::string first = slash == std::string::npos ? volume : volume.substr(slash + 1);
-  return "Set complete: " + directory + " (first volume: " + (first.empty() ? "none" : first) + ")";
-}
-
-// --scan-once joins a worker that has already finished: the window's 500 ms settling pause
-// would only add to every run.
-class NoSleeper final : public Sleeper {
- public:
-  void SleepFor(std::chrono::milliseconds) override {}
-};
-
 // What tells that dirs.cfg changed, so that edits made by --add, --remove and --include in
-// another process reach the running runner: its time and size (a coarse clock can give two
-// writes the same time); nullopt when the file cannot be looked at.
+// another process reach the running runner: the file's identity, which every writer's rename
+// changes, then its time and size (an edit in place); nullopt when the file cannot be looked
+// at. Time and size alone miss an --include toggle within one tick of a coarse clock.
 struct FileStamp {
-  std::filesystem::file_time_type time;
-  std::uintmax_t size = 0;
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::int64_t seconds = 0;
+  long nanoseconds = 0;
+  off_t size = 0;
   bool operator==(const FileStamp&) const = default;
 };
 
 std::optional<FileStamp> LastChange(const std::string& path) {
-  std::error_code ec;
-  FileStamp stamp{std::filesystem::last_write_time(path, ec), 0};
-  if (ec)
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0)
     return std::nullopt;
-  stamp.size = std::filesystem::file_size(path, ec);
-  if (ec)
-    return std::nullopt;
-  return stamp;
+  return FileStamp{info.st_dev, info.st_ino, info.st_mtim.tv_sec, info.st_mtim.tv_nsec,
+                   info.st_size};
 }
 
 SystemError StartDetached(const std::vector<std::string>& arguments) {
@@ -132,6 +120,8 @@ int HeadlessRunner::RunContinuous() {
   controller_setup.display = &display;
   controller_setup.timer = &timer;
   controller_setup.start_command = StartDetached;
+  controller_setup.log = setup_.log;
+  controller_setup.report_path = setup_.report_path;
   ScanController controller(controller_setup);
 
   display.Print("Watching " + std::to_string(row_count) + " entries of " +
@@ -151,7 +141,7 @@ int HeadlessRunner::RunContinuous() {
     ScanMessage message;
     while (queue_.TryTake(message)) {
       if (message.id == WM_SCAN_SETCOMPLETE && message.texts) {
-        display.Print(CompleteSetLine(*message.texts));
+        display.Print(CompleteSetLine(message.texts->volume_text));
       } else if (message.id == WM_SCAN_FINISHED && controller.HasWorker()) {
         display.Print("Pass finished");
       }
@@ -170,8 +160,7 @@ int HeadlessRunner::RunContinuous() {
     if (timer.TakeDueTick(Clock::now()))
       controller.OnCountdownTimer(kCountdownTimerId);
     if (controller.PassEndedEarly()) {
-      display.Print("Pass ended early");
-      controller.OnForceStopScan();
+      controller.OnForceStopScan();  // the pass has said why, as a failure
     }
   }
 
@@ -181,8 +170,13 @@ int HeadlessRunner::RunContinuous() {
   ScanMessage message;
   while (queue_.TryTake(message)) {
     if (message.id == WM_SCAN_SETCOMPLETE && message.texts) {
-      display.Print(CompleteSetLine(*message.texts));
-      OnSetComplete(std::move(message.texts), display.PostExecutionText(), StartDetached);
+      display.Print(CompleteSetLine(message.texts->volume_text));
+      const std::string failure = StartPostExecution(
+          std::move(message.texts), display.PostExecutionText(), StartDetached, setup_.log);
+      if (!failure.empty())
+        display.Print(failure);
+    } else if (message.id == WM_SCAN_FAILURE) {
+      display.Print(message.text);
     }
   }
   display.Finish();
@@ -206,6 +200,7 @@ int HeadlessRunner::RunOnce() {
   worker_setup.settings = setup_.settings;
   worker_setup.fs = setup_.fs;
   worker_setup.completion = &completion;
+  worker_setup.log = setup_.log;
 
   std::unique_ptr<ScanWorker> worker = StartScanWorker(worker_setup);
   if (!worker) {
@@ -214,6 +209,7 @@ int HeadlessRunner::RunOnce() {
   }
   display.SetStatusText("Running");
 
+  std::map<std::int64_t, RowReport> reports;
   auto handle = [&](ScanMessage message) {
     switch (message.id) {
       case WM_SCAN_ROWPROGRESS:
@@ -224,33 +220,51 @@ int HeadlessRunner::RunOnce() {
         break;
       case WM_SCAN_SETCOMPLETE:
         if (message.texts) {
-          display.Print(CompleteSetLine(*message.texts));
-          OnSetComplete(std::move(message.texts), display.PostExecutionText(), StartDetached);
+          display.Print(CompleteSetLine(message.texts->volume_text));
+          const std::string failure = StartPostExecution(
+              std::move(message.texts), display.PostExecutionText(), StartDetached, setup_.log);
+          if (!failure.empty())
+            display.Print(failure);
         }
+        break;
+      case WM_SCAN_ROWREPORT:
+        if (message.report)
+          reports[message.wparam] = std::move(*message.report);
+        break;
+      case WM_SCAN_FAILURE:
+        display.Print(message.text);
         break;
       default:
         break;
     }
   };
 
-  bool stop_requested = false;
-  while (!worker->hDoneEvent.IsSet()) {
-    WaitUntil(Clock::now() + kWorkerPoll);
-    if (quit_.load() && !stop_requested) {
-      stop_requested = true;
+  // After a quit request the worker has kExitStopLimit to leave its pass, or is left behind.
+  std::optional<Clock::time_point> stop_deadline;
+  while (!worker->hDoneEvent.IsSet() && !(stop_deadline && Clock::now() >= *stop_deadline)) {
+    WaitUntil(stop_deadline ? std::min(*stop_deadline, Clock::now() + kWorkerPoll)
+                            : Clock::now() + kWorkerPoll);
+    if (quit_.load() && !stop_deadline) {
+      stop_deadline = Clock::now() + kExitStopLimit;
       worker->hStopEvent.Set();
     }
     ScanMessage message;
     while (queue_.TryTake(message))
       handle(std::move(message));
   }
-  NoSleeper no_sleep;
-  StopScanWorker(*worker, no_sleep);
+  bool normal_end = false;
+  if (worker->hDoneEvent.IsSet()) {
+    worker->pThread.join();  // it ends right after the done event
+    normal_end = worker->pass_result.load() == 1;
+  } else {
+    StopScanWorkerWithin(std::move(worker), std::chrono::milliseconds(0));
+  }
   ScanMessage message;
   while (queue_.TryTake(message))
     handle(std::move(message));
-
-  const bool normal_end = worker->pass_result.load() == 1;
+  if (normal_end && !setup_.report_path.empty())
+    setup_.fs->WriteFileAtomically(setup_.report_path,
+                                   FormatLastPass(setup_.list->Snapshot(), reports));
   display.SetStatusText("Idle");
   display.Print(normal_end ? "Pass finished" : "Pass ended early");
   display.Finish();

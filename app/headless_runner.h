@@ -12,6 +12,7 @@
 
 namespace qs {
 
+class EventLog;
 class FileSystem;
 class SettingsStore;
 class WatchList;
@@ -28,6 +29,8 @@ struct HeadlessSetup {
   // SIGINT and SIGTERM quit as RequestQuit does. They are blocked from the runner's creation
   // on, in its thread and every thread started after it: create the runner before any other.
   bool quit_on_signals = false;
+  const EventLog* log = nullptr;  // may be null
+  std::string report_path;        // where the last pass's reports go; empty: nowhere
 };
 
 class HeadlessRunner {

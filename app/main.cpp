@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,10 +17,13 @@
 #include "config/settings_store.h"
 #include "config/watch_list.h"
 #include "config/watch_list_editor.h"
+#include "platform/event_log.h"
 #include "platform/executable_paths.h"
 #include "platform/file_system.h"
 #include "platform/process_setup.h"
 #include "platform/profile_paths.h"
+#include "platform/scan_lock.h"
+#include "scan/set_report.h"
 
 #ifdef _WIN32
 #include "app/qt_settings_store.h"
@@ -42,6 +47,43 @@ std::unique_ptr<qs::SettingsStore> OpenSettings(const qs::ProfileLocation& profi
 #endif
 }
 
+// A profile folder keeps the log too, and the companion started from here inherits the place.
+// Before any thread exists: the environment is not safe to change once others may read it.
+void SetLogForProfile(const std::optional<std::string>& profile_option) {
+  if (!profile_option && std::getenv(qs::kProfileEnvironmentVariable) == nullptr)
+    return;
+  const qs::ProfileLocation profile = qs::ResolveProfile(profile_option);
+  if (profile.settings_file.empty())
+    return;
+  const std::string folder = qs::DirectoryPart(profile.dirs_cfg);
+  ::setenv(qs::kLogEnvironmentVariable, (folder + qs::kLogFileName).c_str(), 1);
+}
+
+// --status: every row as the last pass of the scanning process found it.
+int PrintStatus(const qs::ProfileLocation& profile, qs::WatchListEditor& editor,
+                const qs::WatchList& list) {
+  qs::ScanLock lock(profile.dirs_cfg);
+  std::unique_ptr<qs::ReadableFile> file;
+  std::string text;
+  if (qs::RealFileSystem().OpenForReading(qs::LastPassReportPath(profile.dirs_cfg), file) ==
+      qs::kErrorSuccess) {
+    char buffer[4096];
+    for (long n = 0; (n = file->Read(buffer, sizeof buffer)) > 0;)
+      text.append(buffer, static_cast<std::size_t>(n));
+  }
+  if (text.empty()) {
+    editor.LoadDirs();
+    text = qs::FormatLastPass(list.Snapshot(), {});
+    std::printf("No pass has ended yet for %s\n", profile.dirs_cfg.c_str());
+  }
+  std::fputs(text.c_str(), stdout);
+  if (!lock.TryAcquire())
+    std::printf("Scanned by process %ld\n", lock.HolderPid());
+  else
+    std::printf("No process scans this watch list now\n");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -56,6 +98,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const qs::CommandOptions& options = parsed.options;
+  SetLogForProfile(options.profile);
   switch (options.mode) {
     case qs::RunMode::kHelp:
       std::fputs(qs::UsageText().c_str(), stdout);
@@ -77,9 +120,21 @@ int main(int argc, char** argv) {
   qs::ConsoleMessages messages;
   qs::WatchListEditor editor(fs, profile.dirs_cfg, list, messages, *settings);
 
+  if (options.mode == qs::RunMode::kStatus) {
+    return PrintStatus(profile, editor, list);
+  }
   if (options.mode != qs::RunMode::kHeadless && options.mode != qs::RunMode::kScanOnce) {
     return qs::RunWatchListCommand(options, editor, list, stdout, stderr);
   }
+
+  // Held until the process ends; the kernel drops it should the process die.
+  qs::ScanLock scan_lock(profile.dirs_cfg);
+  if (!scan_lock.TryAcquire()) {
+    std::fprintf(stderr, "quarrystream: process %ld already scans the watch list %s\n",
+                 scan_lock.HolderPid(), profile.dirs_cfg.c_str());
+    return qs::kExitAnotherScans;
+  }
+  const qs::EventLog log(qs::DefaultLogPath(), "quarrystream");
 
   qs::HeadlessSetup setup;
   setup.list = &list;
@@ -90,6 +145,8 @@ int main(int argc, char** argv) {
   setup.out = stdout;
   setup.live = isatty(STDOUT_FILENO) != 0;
   setup.quit_on_signals = true;
+  setup.log = &log;
+  setup.report_path = qs::LastPassReportPath(profile.dirs_cfg);
   // Before any worker thread, so that every thread inherits the blocked signals.
   qs::HeadlessRunner runner(setup);
   return options.mode == qs::RunMode::kHeadless ? runner.RunContinuous() : runner.RunOnce();

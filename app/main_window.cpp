@@ -20,6 +20,7 @@
 #include "config/settings_keys.h"
 #include "platform/single_instance.h"
 #include "scan/scan_controller.h"
+#include "scan/set_report.h"
 #include "widgets/cell_list_ctrl.h"
 #include "widgets/image_list.h"
 #include "widgets/tray_icon.h"
@@ -130,6 +131,8 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
   controller_setup.timer = timer_.get();
   controller_setup.sleeper = setup_.sleeper;
   controller_setup.start_command = setup_.start_command;
+  controller_setup.log = setup_.log;
+  controller_setup.report_path = LastPassReportPath(setup_.dirs_path);
   controller_ = std::make_unique<ScanController>(controller_setup);
   hidden_window_ = std::make_unique<HiddenWindow>(
       HiddenWindow::Target{[this](const std::string& text) { OnCopyData(text); },

@@ -27,6 +27,7 @@ class QMenuBar;
 namespace qs {
 
 class DesktopDialogs;
+class EventLog;
 class FileSystem;
 class HiddenWindow;
 class ImageList;
@@ -54,6 +55,7 @@ struct MainWindowSetup {
   // The notification area; null: the desktop's own (QSystemTrayIcon). Where the desktop has
   // none, Hide minimises the window.
   std::unique_ptr<TrayShell> tray_shell;
+  const EventLog* log = nullptr;  // what the scans log; null: nothing is logged
 };
 
 class MainWindow final : public QDialog, public ScanDisplay, private AddDirectoryFrontEnd {

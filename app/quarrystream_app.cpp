@@ -14,10 +14,12 @@
 #include "app/signal_watcher.h"
 #include "config/user_messages.h"
 #include "platform/crash_handler.h"
+#include "platform/event_log.h"
 #include "platform/executable_paths.h"
 #include "platform/file_system.h"
 #include "platform/instance_channel.h"
 #include "platform/profile_paths.h"
+#include "platform/scan_lock.h"
 #include "platform/single_instance.h"
 
 namespace qs {
@@ -118,6 +120,8 @@ int QuarrystreamApp::Run(const CommandOptions& options, int argc, char** argv) {
   setup.command_line = options.desktop_command;
   setup.lock = &lock;
   setup.channel_path = InstanceChannelPath();
+  const EventLog log(DefaultLogPath(), "quarrystream");
+  setup.log = &log;
   MainWindow window(std::move(setup));
 
   // 3. The profile's key.
@@ -138,6 +142,16 @@ int QuarrystreamApp::Run(const CommandOptions& options, int argc, char** argv) {
   }
   // 7.
   EnsureParentDirectory(profile.dirs_cfg);
+  // One process scans a watch list: a runner already scanning this one keeps the window out.
+  ScanLock scan_lock(profile.dirs_cfg);
+  if (!scan_lock.TryAcquire()) {
+    static_cast<UserMessages&>(dialogs).ShowMessage(
+        "The watch list " + profile.dirs_cfg + " is scanned by process " +
+        std::to_string(scan_lock.HolderPid()) +
+        " already: stop it with `systemctl --user stop quarrystream` to use the "
+        "window.");
+    return kExitAnotherScans;
+  }
   terminate.Attach(&window);
   window.RunModal();
   terminate.Detach();

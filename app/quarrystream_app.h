@@ -26,7 +26,8 @@ class QuarrystreamApp {
   // The start-up in its order: the display check (Qt cannot start without one), the main window
   // object, the profile key, the lock, the crash reporter, then either the second-instance path
   // or the main window. Returns the exit status: 0, 1 when a later start found no instance to
-  // hand its command to, 2 without a display.
+  // hand its command to, 2 without a display, 4 (kExitAnotherScans) when another process scans
+  // the watch list.
   int Run(const CommandOptions& options, int argc, char** argv);
 };
 

@@ -66,6 +66,10 @@ void TerminalDisplay::Print(const std::string& line) {
   std::fflush(out_);
 }
 
+void TerminalDisplay::ReportFailure(std::int64_t /*row*/, std::string_view text) {
+  Print(std::string(text));
+}
+
 void TerminalDisplay::Finish() {
   if (live_ && drawn_)
     std::fputs("\r\033[K", out_);

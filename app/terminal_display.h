@@ -23,6 +23,8 @@ class TerminalDisplay final : public ScanDisplay {
   void SetFileProgress(std::int64_t percent) override;
   std::size_t RowCount() const override { return *row_count_; }
   std::string PostExecutionText() const override { return post_execution_; }
+  // Printed as a plain line, as the log has it.
+  void ReportFailure(std::int64_t row, std::string_view text) override;
 
   // A plain line, stamped with the local time.
   void Print(const std::string& line);

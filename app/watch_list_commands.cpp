@@ -1,5 +1,9 @@
 #include "app/watch_list_commands.h"
 
+#include <filesystem>
+#include <string>
+#include <system_error>
+
 #include "app/command_options.h"
 #include "config/watch_list.h"
 #include "config/watch_list_editor.h"
@@ -30,6 +34,18 @@ bool CheckRow(const CommandOptions& options, const WatchList& list, std::FILE* e
 
 }  // namespace
 
+std::string AbsoluteWatchPath(const std::string& path) {
+  std::error_code error;
+  std::string absolute = std::filesystem::absolute(path, error).lexically_normal().string();
+  if (error) {
+    return path;
+  }
+  while (absolute.size() > 1 && absolute.back() == '/') {
+    absolute.pop_back();
+  }
+  return absolute;
+}
+
 int RunWatchListCommand(const CommandOptions& options, WatchListEditor& editor,
                         const WatchList& list, std::FILE* out, std::FILE* err) {
   editor.LoadDirs();
@@ -42,8 +58,17 @@ int RunWatchListCommand(const CommandOptions& options, WatchListEditor& editor,
       }
       return 0;
     }
-    case RunMode::kAdd:
-      return ExitStatus(editor.AddEntry(options.source, options.destination));
+    case RunMode::kAdd: {
+      // A relative path would name another folder for a runner started elsewhere, and reach the
+      // companion relative to wherever that is.
+      const std::string source = AbsoluteWatchPath(options.source);
+      std::error_code error;
+      if (!std::filesystem::is_directory(source, error)) {
+        std::fprintf(err, "quarrystream: warning: the source folder %s does not exist (yet)\n",
+                     source.c_str());
+      }
+      return ExitStatus(editor.AddEntry(source, AbsoluteWatchPath(options.destination)));
+    }
     case RunMode::kRemove:
       if (!CheckRow(options, list, err))
         return 2;

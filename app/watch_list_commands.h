@@ -3,12 +3,17 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 namespace qs {
 
 struct CommandOptions;
 class WatchListEditor;
 class WatchList;
+
+// `path` made absolute against the current folder and normalised by its text alone: "." and
+// ".." resolved, links kept as links, no trailing separator.
+std::string AbsoluteWatchPath(const std::string& path);
 
 // Runs the option's edit and returns the exit status: 0 done, 1 not done (a failed save, a
 // declined question), 2 bad usage (a row that does not exist).

@@ -56,7 +56,7 @@ bool IsStorablePath(std::string_view path) {
          path.find_first_of(std::string_view("\n\r\0", 3)) == std::string_view::npos;
 }
 
-std::vector<WatchEntry> ParseDirs(ReadableFile& file) {
+std::vector<WatchEntry> ParseDirs(ReadableFile& file, std::size_t* dropped) {
   // One byte more than a path may hold, so a line of exactly the longest path is not reported
   // as cut whichever way the reader counts a CR.
   LineReader reader(file, kMaxStoredPathLength + 1);
@@ -64,6 +64,7 @@ std::vector<WatchEntry> ParseDirs(ReadableFile& file) {
   std::string include_line;
   WatchEntry entry;
   std::size_t cost = 0;
+  std::size_t left_out = 0;
   for (;;) {
     bool ok = true;
     if (!ReadRecordLine(reader, include_line, ok) || !ReadRecordLine(reader, entry.source, ok) ||
@@ -75,11 +76,17 @@ std::vector<WatchEntry> ParseDirs(ReadableFile& file) {
     if (ok && IsStorablePath(entry.source) && IsStorablePath(entry.destination)) {
       cost += sizeof(WatchEntry) + entry.source.size() + entry.destination.size();
       if (cost > kMaxDirsEntryBytes) {
+        ++left_out;
         break;
       }
       entry.include = ParseInclude(include_line);
       entries.push_back(entry);
+    } else {
+      ++left_out;
     }
+  }
+  if (dropped != nullptr) {
+    *dropped = left_out;
   }
   return entries;
 }
@@ -98,14 +105,20 @@ std::string FormatDirs(const std::vector<WatchEntry>& entries) {
   return text;
 }
 
-void LoadDirs(FileSystem& fs, const std::string& path, WatchList& list) {
+std::size_t LoadDirs(FileSystem& fs, const std::string& path, WatchList& list) {
   std::unique_ptr<ReadableFile> file;
   if (fs.OpenForReading(path, file) != kErrorSuccess || !file) {
     list.Clear();
-    return;
+    return 0;
   }
   // Parsed before the list is touched, so the worker sees the old list or the new one whole.
-  list.Replace(ParseDirs(*file));
+  std::size_t dropped = 0;
+  list.Replace(ParseDirs(*file, &dropped));
+  return dropped;
+}
+
+std::string DamagedDirsPath(const std::string& path) {
+  return path + ".damaged";
 }
 
 bool SaveDirs(FileSystem& fs, const std::string& path, const WatchList& list) {

@@ -28,8 +28,9 @@ inline constexpr std::size_t kMaxDirsEntryBytes = 32 * 1024 * 1024;
 // Parses the text of a dirs.cfg; an incomplete record at the end is dropped, and so is a record
 // that this program cannot have written: a line longer than kMaxStoredPathLength (a cut path
 // would name another directory) or a path that IsStorablePath refuses. Reading stops at the
-// first record that would take the list past kMaxDirsEntryBytes.
-std::vector<WatchEntry> ParseDirs(ReadableFile& file);
+// first record that would take the list past kMaxDirsEntryBytes. `dropped`, when given, counts
+// the records left out (the one that stopped the reading included).
+std::vector<WatchEntry> ParseDirs(ReadableFile& file, std::size_t* dropped = nullptr);
 std::string FormatDirs(const std::vector<WatchEntry>& entries);
 
 // The number at the start of a record's first line, read as atoi reads it: leading white space
@@ -41,8 +42,12 @@ std::int32_t ParseInclude(std::string_view line);
 // no zero byte, at most kMaxStoredPathLength bytes.
 bool IsStorablePath(std::string_view path);
 
-// Rebuilds `list` from the file; a missing or unreadable file gives an empty list.
-void LoadDirs(FileSystem& fs, const std::string& path, WatchList& list);
+// Rebuilds `list` from the file; a missing or unreadable file gives an empty list. Returns the
+// number of damaged records left out.
+std::size_t LoadDirs(FileSystem& fs, const std::string& path, WatchList& list);
+
+// Where the file as it was is kept when LoadDirs left records out: "<dirs.cfg>.damaged".
+std::string DamagedDirsPath(const std::string& path);
 // Writes the whole list crash-safely; false when it could not be written (the old file stays).
 // A list holding a path that IsStorablePath refuses is not written at all, since its line break
 // would shift every later record.

@@ -1,11 +1,14 @@
 #include "config/watch_list_editor.h"
 
+#include <memory>
+#include <string>
 #include <utility>
 
 #include "config/dirs_file.h"
 #include "config/settings_keys.h"
 #include "config/user_messages.h"
 #include "config/watch_list.h"
+#include "platform/file_system.h"
 
 namespace qs {
 
@@ -22,10 +25,34 @@ void WatchListEditor::SetReloadedCallback(std::function<void()> callback) {
 }
 
 void WatchListEditor::LoadDirs() {
-  qs::LoadDirs(fs_, dirs_path_, list_);
+  if (const std::size_t dropped = qs::LoadDirs(fs_, dirs_path_, list_); dropped > 0) {
+    KeepDamagedFile(dropped);
+  }
   if (reloaded_) {
     reloaded_();
   }
+}
+
+void WatchListEditor::KeepDamagedFile(std::size_t dropped) {
+  std::string content;
+  std::unique_ptr<ReadableFile> file;
+  if (fs_.OpenForReading(dirs_path_, file) == kErrorSuccess && file) {
+    char buffer[64 * 1024];
+    // A bound for a file grown huge by damage; what it holds beyond is lost with the records.
+    constexpr std::size_t kMaxKept = std::size_t{256} << 20;
+    for (long n = 0; content.size() < kMaxKept && (n = file->Read(buffer, sizeof buffer)) > 0;) {
+      content.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  const std::string kept = DamagedDirsPath(dirs_path_);
+  const bool saved = fs_.WriteFileAtomically(kept, content) == kErrorSuccess;
+  messages_.ShowMessage(std::to_string(dropped) +
+                            (dropped == 1 ? " damaged record" : " damaged records") + " of " +
+                            dirs_path_ + " could not be read and " + (dropped == 1 ? "is" : "are") +
+                            " left out of the watch list. " +
+                            (saved ? "The file as it was is kept as " + kept + "."
+                                   : "It could not be kept as " + kept + "."),
+                        kApplicationTitle);
 }
 
 bool WatchListEditor::SaveDirs() {

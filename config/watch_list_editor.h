@@ -50,6 +50,8 @@ class WatchListEditor {
   void SetReloadedCallback(std::function<void()> callback);
 
   // Rebuilds the list from dirs.cfg; a missing or unreadable file gives an empty list silently.
+  // Damaged records, which the next save would erase, are reported, and the file as it was is
+  // kept beside it (DamagedDirsPath) first.
   void LoadDirs();
   // Writes the list; on failure shows "Error saving dirs.cfg" and returns false.
   bool SaveDirs();
@@ -75,6 +77,7 @@ class WatchListEditor {
 
  private:
   bool CheckStorable(const std::string& path);
+  void KeepDamagedFile(std::size_t dropped);
   EditResult SaveChangeAndReload();
 
   FileSystem& fs_;

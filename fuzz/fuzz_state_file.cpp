@@ -25,7 +25,10 @@ class DiscardingSink final : public qs::ScanMessageSink {
 
 class CountingCompletion final : public qs::CompletionActions {
  public:
-  void Perform(const qs::WatchEntry&, const qs::ArchiveSet&) override { ++performed; }
+  qs::CompletionResult Perform(const qs::WatchEntry&, const qs::ArchiveSet&) override {
+    ++performed;
+    return {};
+  }
   int performed = 0;
 };
 

@@ -41,4 +41,11 @@ std::vector<std::string> ResolveCommandLine(
 // Resolves `text` as above against the files on disk and starts it as StartArguments does.
 SystemError StartCommandLine(std::string_view text);
 
+// Whether `path` names a regular file this process may execute.
+bool IsExecutableProgram(const std::string& path);
+
+// Why `program` could not be started, in a few words for the log: "no such file", "not an
+// executable file" or "the system refused to start it".
+std::string StartFailureReason(const std::string& program);
+
 }  // namespace qs

@@ -23,6 +23,10 @@ class JoinedPathFolder final : public FolderHandle {
 
 }  // namespace
 
+std::unique_ptr<FolderClaim> FileSystem::ClaimFolder(const std::string& /*folder*/) {
+  return std::make_unique<FolderClaim>();
+}
+
 std::unique_ptr<FolderHandle> FileSystem::OpenFolder(const std::string& folder) {
   return std::make_unique<JoinedPathFolder>(*this, folder);
 }

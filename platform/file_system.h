@@ -44,6 +44,12 @@ class FolderHandle {
   virtual SystemError OpenForVerify(std::string_view name, std::unique_ptr<ReadableFile>& file) = 0;
 };
 
+// The completion of the set in one folder, claimed by this process until dropped.
+class FolderClaim {
+ public:
+  virtual ~FolderClaim() = default;
+};
+
 // A path holding a NUL byte names no file: every operation refuses it (kErrorInvalidName, or a
 // listing that fails) rather than act on the file the path names up to that byte.
 class FileSystem {
@@ -94,6 +100,13 @@ class FileSystem {
   virtual SystemError MoveFileNoReplace(const std::string& from, const std::string& to) = 0;
 
   virtual SystemError DeleteFile(const std::string& path) = 0;
+
+  // Claims the completion of the set in `folder` (a path ending in '/') for this process: an
+  // exclusive lock on the folder that the kernel drops when the process dies, taken without
+  // waiting and without writing anything. Null when another process holds it. Where the folder
+  // cannot be locked at all (a file system without locks) the claim is granted, as it is by
+  // the default, which suits fakes.
+  virtual std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder);
 };
 
 // The operating system's file system.

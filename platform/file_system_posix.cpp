@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -179,6 +180,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   std::unique_ptr<FolderHandle> OpenFolder(const std::string& folder) override;
+  std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) override;
 
   // The rest of OpenForVerify once the file is open.
   SystemError VerifyOpened(UniqueFd fd, bool short_reads_only_at_the_end,
@@ -470,6 +472,36 @@ std::unique_ptr<FolderHandle> PosixFileSystem::OpenFolder(const std::string& fol
     return FileSystem::OpenFolder(folder);
   }
   return std::make_unique<PosixFolder>(*this, folder, std::move(fd));
+}
+
+// The lock is on the folder itself: a lock file would be one more file written into every
+// download folder, and would have to be written before anything is known.
+class PosixFolderClaim final : public FolderClaim {
+ public:
+  explicit PosixFolderClaim(UniqueFd fd) : fd_(std::move(fd)) {}
+
+ private:
+  UniqueFd fd_;  // closing it drops the lock
+};
+
+std::unique_ptr<FolderClaim> PosixFileSystem::ClaimFolder(const std::string& folder) {
+  if (HoldsNul(folder)) {
+    return FileSystem::ClaimFolder(folder);
+  }
+  UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.Valid()) {
+    return FileSystem::ClaimFolder(folder);
+  }
+  int locked = 0;
+  do {
+    locked = ::flock(fd.Get(), LOCK_EX | LOCK_NB);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    // EWOULDBLOCK: another process completes this set now. Anything else (NFS refuses an
+    // exclusive lock on a folder opened for reading): no lock to be had here.
+    return errno == EWOULDBLOCK ? nullptr : FileSystem::ClaimFolder(folder);
+  }
+  return std::make_unique<PosixFolderClaim>(std::move(fd));
 }
 
 }  // namespace

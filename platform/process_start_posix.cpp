@@ -145,4 +145,19 @@ SystemError StartCommandLine(std::string_view text) {
   return arguments.empty() ? kErrorFileNotFound : StartArguments(arguments);
 }
 
+bool IsExecutableProgram(const std::string& path) {
+  return IsExecutableFile(path);
+}
+
+std::string StartFailureReason(const std::string& program) {
+  struct stat info {};
+  if (program.empty() || ::stat(program.c_str(), &info) != 0) {
+    return "no such file";
+  }
+  if (!S_ISREG(info.st_mode) || ::access(program.c_str(), X_OK) != 0) {
+    return "not an executable file";
+  }
+  return "the system refused to start it";
+}
+
 }  // namespace qs

@@ -29,12 +29,32 @@ std::string TargetDirectory(std::string_view source, std::string_view destinatio
 
 CompanionCompletion::CompanionCompletion(SettingsStore& settings, FileSystem& fs,
                                          ScanMessageSink& sink, std::string executable_directory,
-                                         CommandLineStarter starter)
+                                         CommandLineStarter starter, ProgramCheck companion_present)
     : settings_(settings),
       fs_(fs),
       sink_(sink),
       executable_directory_(std::move(executable_directory)),
-      starter_(starter ? std::move(starter) : CommandLineStarter(&StartCommandLine)) {}
+      companion_present_(std::move(companion_present)) {
+  if (!companion_present_) {
+    companion_present_ = starter ? ProgramCheck([](const std::string&) { return true; })
+                                 : ProgramCheck(&IsExecutableProgram);
+  }
+  starter_ = starter ? std::move(starter) : CommandLineStarter(&StartCommandLine);
+}
+
+void CompanionCompletion::BeginPass() {
+  own_markers_.clear();
+}
+
+bool CompanionCompletion::HandledSince(const ArchiveSet& set) {
+  std::unique_ptr<ReadableFile> file;
+  if (fs_.OpenForReading(set.sfv_path, file) != kErrorSuccess) {
+    return true;  // renamed or deleted by the completion of another process
+  }
+  return IsOn(settings_, Setting::CreateNoCheckFile) &&
+         own_markers_.count(set.set_directory) == 0 &&
+         fs_.OpenForReading(set.set_directory + kVerifiedMarkerName, file) == kErrorSuccess;
+}
 
 std::string CompanionCompletion::CompanionCommandLine(const WatchEntry& entry,
                                                       const ArchiveSet& set) const {
@@ -53,7 +73,26 @@ std::string CompanionCompletion::CompanionCommandLine(const WatchEntry& entry,
   return line;
 }
 
-void CompanionCompletion::Perform(const WatchEntry& entry, const ArchiveSet& set) {
+CompletionResult CompanionCompletion::Perform(const WatchEntry& entry, const ArchiveSet& set) {
+  CompletionResult result;
+  const std::string companion = executable_directory_ + std::string(kCompanionExecutable);
+  if (!companion_present_(companion)) {
+    result.outcome = CompletionResult::Outcome::kCompanionMissing;
+    if (missing_reported_.insert(set.sfv_path).second) {
+      result.failure = "The companion program " + companion + " cannot be started (" +
+                       StartFailureReason(companion) + "); " + set.sfv_path +
+                       " is complete and waits for it";
+    }
+    return result;
+  }
+  missing_reported_.clear();  // back: a later loss is worth hearing of again
+  // Held until the companion has been started; the kernel drops it should this process die.
+  const std::unique_ptr<FolderClaim> claim = fs_.ClaimFolder(set.set_directory);
+  if (claim == nullptr || HandledSince(set)) {
+    result.outcome = CompletionResult::Outcome::kHandledElsewhere;
+    return result;
+  }
+
   auto texts = std::make_unique<SetCompleteTexts>();
   texts->sfv_text = set.sfv_path;
   texts->volume_text = set.set_directory + set.first_volume_name;
@@ -73,6 +112,7 @@ void CompanionCompletion::Perform(const WatchEntry& entry, const ArchiveSet& set
   }
   if (IsOn(settings_, Setting::CreateNoCheckFile)) {
     fs_.CreateEmptyFile(set.set_directory + kVerifiedMarkerName);
+    own_markers_.insert(set.set_directory);
   }
 
   ScanMessage message;
@@ -84,7 +124,11 @@ void CompanionCompletion::Perform(const WatchEntry& entry, const ArchiveSet& set
 #ifdef QS_DIAGNOSTIC_TRACE
   std::fprintf(stderr, "Here we order an execution of Mirrowen with the different settings\n");
 #endif
-  starter_(line);
+  if (starter_(line) != kErrorSuccess) {
+    result.failure = "The companion program " + companion + " could not be started for " +
+                     set.sfv_path + " (" + StartFailureReason(companion) + ")";
+  }
+  return result;
 }
 
 }  // namespace qs

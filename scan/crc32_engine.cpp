@@ -5,6 +5,7 @@
 
 #include "platform/prefault.h"
 #include "scan/crc32_kernel.h"
+#include "scan/sfv_file.h"
 
 namespace qs {
 
@@ -47,7 +48,16 @@ SystemError Crc32Engine::FileCrc32(const std::string& path, std::uint32_t& crc) 
 SystemError Crc32Engine::FileCrc32(FolderHandle& folder, std::string_view name,
                                    std::uint32_t& crc) {
   return Checksum(
-      [&](std::unique_ptr<ReadableFile>& file) { return folder.OpenForVerify(name, file); }, crc);
+      [&](std::unique_ptr<ReadableFile>& file) {
+        const SystemError error = folder.OpenForVerify(name, file);
+        // An SFV file written on Windows names a volume in a subfolder as "sub\\x.rar".
+        if ((error == kErrorFileNotFound || error == kErrorPathNotFound) &&
+            name.find('\\') != std::string_view::npos) {
+          return folder.OpenForVerify(WithFolderSeparators(name), file);
+        }
+        return error;
+      },
+      crc);
 }
 
 template <class Open>

@@ -9,8 +9,8 @@
 namespace qs {
 
 std::vector<std::string> OnSetComplete(std::unique_ptr<SetCompleteTexts> texts,
-                                       std::string_view field_text,
-                                       const ArgumentsStarter& starter) {
+                                       std::string_view field_text, const ArgumentsStarter& starter,
+                                       SystemError* started) {
   std::vector<std::string> arguments;
   // Blanks before the program name would make it empty under the splitting rules; the program
   // starter of Windows skips them, and so do we. A blank field then starts nothing.
@@ -21,17 +21,19 @@ std::vector<std::string> OnSetComplete(std::unique_ptr<SetCompleteTexts> texts,
     return arguments;
   }
   const std::string directory = SetDirectoryOf(texts->sfv_text);
-  arguments = SplitCommandLine(field_text);
+  arguments = ResolveCommandLine(field_text, &IsExecutableProgram);
+  if (arguments.empty()) {
+    arguments = SplitCommandLine(field_text);
+  }
   for (std::string& argument : arguments) {
     argument = ReplaceAll(argument, "%1", directory);
     argument = ReplaceAll(argument, "%2", texts->sfv_text);
     argument = ReplaceAll(argument, "%3", texts->volume_text);
   }
   if (!arguments.empty()) {
-    if (starter) {
-      starter(arguments);
-    } else {
-      StartArguments(arguments);
+    const SystemError result = starter ? starter(arguments) : StartArguments(arguments);
+    if (started != nullptr) {
+      *started = result;
     }
   }
   return arguments;

@@ -3,6 +3,10 @@
 #include <utility>
 
 #include "config/settings_keys.h"
+#include "config/watch_list.h"
+#include "platform/command_line.h"
+#include "platform/event_log.h"
+#include "platform/file_system.h"
 #include "scan/countdown_timer.h"
 #include "scan/scan_display.h"
 #include "scan/scan_worker.h"
@@ -21,6 +25,22 @@ std::string CountdownText(std::int64_t seconds) {
 
 }  // namespace
 
+std::string StartPostExecution(std::unique_ptr<SetCompleteTexts> texts, std::string_view field_text,
+                               const ArgumentsStarter& starter, const EventLog* log) {
+  SystemError started = kErrorSuccess;
+  const std::vector<std::string> arguments =
+      qs::OnSetComplete(std::move(texts), field_text, starter, &started);
+  if (arguments.empty() || started == kErrorSuccess) {
+    return {};
+  }
+  std::string failure = "The post-execution command " + arguments.front() +
+                        " could not be started (" + StartFailureReason(arguments.front()) + ")";
+  if (log != nullptr) {
+    log->Append(failure);
+  }
+  return failure;
+}
+
 ScanController::ScanController(ScanControllerSetup setup) : setup_(std::move(setup)) {
   if (setup_.sleeper == nullptr) {
     setup_.sleeper = &RealSleeper();
@@ -30,8 +50,7 @@ ScanController::ScanController(ScanControllerSetup setup) : setup_(std::move(set
 // Only the worker is stopped here: the display and the timer may be gone already.
 ScanController::~ScanController() {
   if (worker_ != nullptr) {
-    StopScanWorker(*worker_, *setup_.sleeper);
-    worker_.reset();
+    StopScanWorkerWithin(std::move(worker_), kExitStopLimit);
   }
 }
 
@@ -45,8 +64,9 @@ void ScanController::StartScan() {
   if (worker_ != nullptr || shut_down_) {
     return;
   }
+  reports_.clear();
   worker_ = StartScanWorker({setup_.sink, setup_.watch_list, setup_.settings, setup_.fs,
-                             setup_.completion, setup_.checksum_threads});
+                             setup_.completion, setup_.checksum_threads, setup_.log});
   if (worker_ == nullptr) {
     // No thread could be made: stay idle and try again when the countdown runs out.
     setup_.display->SetStatusText(kStatusIdle);
@@ -85,6 +105,7 @@ void ScanController::OnScanFinished() {
     return;
   }
   StopScan();
+  SaveReports();
   setup_.display->SetStatusText(kStatusIdle);
   StartCountdown();
   ResetProgress();
@@ -134,7 +155,11 @@ void ScanController::OnScanFileProgress(std::int64_t percent) {
 
 void ScanController::OnSetComplete(std::unique_ptr<SetCompleteTexts> texts,
                                    std::string_view field_text) {
-  qs::OnSetComplete(std::move(texts), field_text, setup_.start_command);
+  const std::string failure =
+      StartPostExecution(std::move(texts), field_text, setup_.start_command, setup_.log);
+  if (!failure.empty()) {
+    setup_.display->ReportFailure(-1, failure);
+  }
 }
 
 void ScanController::Dispatch(ScanMessage message) {
@@ -154,13 +179,26 @@ void ScanController::Dispatch(ScanMessage message) {
     case WM_SCAN_FILEPROGRESS:
       OnScanFileProgress(message.lparam);
       break;
+    case WM_SCAN_ROWREPORT:
+      if (message.report != nullptr) {
+        setup_.display->SetRowReport(message.wparam, *message.report);
+        reports_[message.wparam] = std::move(*message.report);
+      }
+      break;
+    case WM_SCAN_FAILURE:
+      setup_.display->ReportFailure(message.wparam, message.text);
+      break;
     default:
       break;
   }
 }
 
 void ScanController::Shutdown() {
-  StopScan();
+  if (worker_ != nullptr) {
+    StopScanWorkerWithin(std::move(worker_), kExitStopLimit);
+    setup_.display->SetFileProgress(0);
+    setup_.display->SetStatusText(kStatusIdle);
+  }
   StopCountdown();
   shut_down_ = true;
 }
@@ -193,6 +231,14 @@ void ScanController::ResetProgress() {
     setup_.display->SetProgressPercent(static_cast<std::int64_t>(row), kProgressColumn, 0);
   }
   setup_.display->SetFileProgress(0);
+}
+
+void ScanController::SaveReports() const {
+  if (setup_.report_path.empty() || setup_.fs == nullptr) {
+    return;
+  }
+  setup_.fs->WriteFileAtomically(setup_.report_path,
+                                 FormatLastPass(setup_.watch_list->Snapshot(), reports_));
 }
 
 std::int64_t ScanController::ReScanSeconds() const {

@@ -7,10 +7,12 @@
 // each message over to its own thread, in the order posted, and calls Dispatch there. Messages
 // of a worker that is already released are harmless: progress only sets display values.
 // StopScan (and every handler that calls it) blocks until the worker reaches its next stop
-// check or the end of its current read block.
+// check or the end of its current read block. Shutdown and the destructor block for at most
+// about a second: a worker stuck longer (a read on a hung mount) is left behind.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,6 +25,7 @@ namespace qs {
 
 class CompletionActions;
 class CountdownTimer;
+class EventLog;
 class FileSystem;
 class ScanDisplay;
 class SettingsStore;
@@ -44,6 +47,11 @@ struct ScanControllerSetup {
   // Starts the post-execution command's arguments; null: started for real, detached.
   ArgumentsStarter start_command;
   unsigned checksum_threads = DefaultChecksumThreads();  // see ScanPassContext
+  // Shared with the worker; may be null. See ScanPassContext.
+  const EventLog* log = nullptr;
+  // Where every row's report of the last pass that ended normally is kept for
+  // `quarrystream --status` (LastPassReportPath); empty: nowhere.
+  std::string report_path{};
 };
 
 class ScanController {
@@ -70,11 +78,13 @@ class ScanController {
   void OnSetComplete(std::unique_ptr<SetCompleteTexts> texts, std::string_view field_text);
 
   // Routes one message the worker posted to its handler; the post-execution text is read from
-  // the display at that moment. Unknown ids are dropped.
+  // the display at that moment. Row reports and failures go to the display. Unknown ids are
+  // dropped.
   void Dispatch(ScanMessage message);
 
-  // The exit: stops the worker (resuming it first when paused) and the countdown. Afterwards
-  // late messages and ticks are dropped (their texts released) and nothing starts again.
+  // The exit: stops the worker (resuming it first when paused) and the countdown, waiting at
+  // most kExitStopLimit for the worker. Afterwards late messages and ticks are dropped (their
+  // texts released) and nothing starts again.
   void Shutdown();
 
   bool HasWorker() const { return worker_ != nullptr; }
@@ -92,6 +102,7 @@ class ScanController {
  private:
   void StartCountdown();
   void StopCountdown();
+  void SaveReports() const;
   void ResetProgress();
   std::int64_t ReScanSeconds() const;
 
@@ -100,6 +111,12 @@ class ScanController {
   std::int64_t countdown_ = 0;
   int countdown_running_ = 0;
   bool shut_down_ = false;
+  std::map<std::int64_t, RowReport> reports_;  // of the pass under way, by row
 };
+
+// Starts the post-execution command for `texts` as OnSetComplete does; a program that cannot be
+// started is logged (when `log` is not null) and the failure text returned, else empty.
+std::string StartPostExecution(std::unique_ptr<SetCompleteTexts> texts, std::string_view field_text,
+                               const ArgumentsStarter& starter, const EventLog* log);
 
 }  // namespace qs

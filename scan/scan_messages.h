@@ -1,9 +1,12 @@
-// The four messages the worker posts to its front end, with their Windows numeric values.
+// The messages the worker posts to its front end: the four of the Windows program with their
+// numeric values, and two of our own that carry what the pass found and what failed.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "scan/set_report.h"
 
 namespace qs {
 
@@ -11,6 +14,10 @@ inline constexpr std::uint32_t WM_SCAN_ROWPROGRESS = 0x801A;   // wparam row, lp
 inline constexpr std::uint32_t WM_SCAN_FINISHED = 0x801B;      // 0, 0
 inline constexpr std::uint32_t WM_SCAN_SETCOMPLETE = 0x801C;   // texts travel in `texts`
 inline constexpr std::uint32_t WM_SCAN_FILEPROGRESS = 0x801D;  // 0, lparam percent
+// wparam row; the row's RowReport travels in `report`, posted once the pass has walked the row.
+inline constexpr std::uint32_t WM_SCAN_ROWREPORT = 0x801E;
+// wparam row (-1 for none); `text` says what failed. Already in the log when posted.
+inline constexpr std::uint32_t WM_SCAN_FAILURE = 0x801F;
 
 // The two texts of WM_SCAN_SETCOMPLETE; whoever holds the message owns them, so nothing leaks
 // when nobody handles it.
@@ -24,6 +31,8 @@ struct ScanMessage {
   std::int64_t wparam = 0;
   std::int64_t lparam = 0;
   std::unique_ptr<SetCompleteTexts> texts;
+  std::unique_ptr<RowReport> report{};
+  std::string text{};
 };
 
 // Receives the worker's messages. Post() is called on the worker thread and must only queue

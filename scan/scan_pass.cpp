@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "config/settings_keys.h"
+#include "platform/event_log.h"
+#include "platform/executable_paths.h"
 #include "scan/archive_set.h"
 #include "scan/crc32_engine.h"
 #include "scan/first_volume.h"
@@ -84,6 +86,29 @@ class Pass {
     c_.sink->Post(std::move(message));
   }
 
+  void Log(const std::string& text) const {
+    if (c_.log != nullptr) {
+      c_.log->Append(text);
+    }
+  }
+
+  // Logged, then posted for the front end to show.
+  void Fail(std::int64_t row, std::string text) {
+    Log(text);
+    ScanMessage message;
+    message.id = WM_SCAN_FAILURE;
+    message.wparam = row;
+    message.text = std::move(text);
+    c_.sink->Post(std::move(message));
+  }
+
+  // Ends the pass for a failure: remembered for the log and the front end.
+  bool EndEarly(std::string reason) {
+    Trace("Strange mofo error\n");
+    early_end_reason_ = std::move(reason);
+    return false;
+  }
+
   // Each returns false when the pass is to end early (stop request or failure).
   bool ScanRow(std::size_t row, const WatchEntry& entry);
   bool CollectDirectories(const WatchEntry& entry, std::vector<std::string>& queue);
@@ -94,7 +119,10 @@ class Pass {
   bool VerifiedMarkerPresent(const std::string& directory);
 
   bool ScanRows();
-  bool CheckLines(StateFileReader& reader, ArchiveSet& set);
+  bool CheckLines(StateFileReader& reader, ArchiveSet& set, SetReport& report);
+  // The outcome of the completion of a complete set, reported; true when it was done here or
+  // by another process, false when the set is to wait for a later pass.
+  bool Complete(std::size_t row, const WatchEntry& entry, ArchiveSet& set);
 
   ScanPassContext& c_;
   FileSystem& fs_;
@@ -102,12 +130,25 @@ class Pass {
   VolumeChecksums checksums_;
   std::int64_t last_row_percent_ = 0;
   std::vector<DirectoryEntry> listing_;
+  std::int64_t row_ = -1;  // the row being walked
+  RowReport report_;       // of that row
+  std::string early_end_reason_;
 };
 
 unsigned Pass::Run() {
   Trace("Thread has started...\n");
+  if (c_.completion != nullptr) {
+    c_.completion->BeginPass();
+  }
   const bool finished = ScanRows();
   checksums_.End();  // after an early end, the helper may still be reading a volume
+  if (!finished) {
+    if (early_end_reason_.empty()) {
+      Log("Pass stopped on request");
+    } else {
+      Fail(row_, "Pass ended early: " + early_end_reason_);
+    }
+  }
   c_.done_event->Set();
   if (!finished) {
     return 0;
@@ -135,6 +176,8 @@ bool Pass::ScanRows() {
 }
 
 bool Pass::ScanRow(std::size_t row, const WatchEntry& entry) {
+  row_ = static_cast<std::int64_t>(row);
+  report_ = RowReport();
   std::vector<std::string> sfv_list;
   {
     std::vector<std::string> queue;
@@ -150,6 +193,11 @@ bool Pass::ScanRow(std::size_t row, const WatchEntry& entry) {
     }
   }
   Trace("End checking SFVs...\n");
+  ScanMessage message;
+  message.id = WM_SCAN_ROWREPORT;
+  message.wparam = row_;
+  message.report = std::make_unique<RowReport>(std::move(report_));
+  c_.sink->Post(std::move(message));
   Post(WM_SCAN_ROWPROGRESS, static_cast<std::int64_t>(row), 100);
   return true;
 }
@@ -204,6 +252,10 @@ bool Pass::FindSfvFiles(std::size_t row, const std::vector<std::string>& queue,
       // Read for every SFV file, so a change in the settings dialog counts at once.
       if (IsOn(*c_.settings, Setting::CreateNoCheckFile) &&
           VerifiedMarkerPresent(SetDirectoryOf(path))) {
+        SetReport done;
+        done.sfv_path = std::move(path);
+        done.state = SetReport::State::kComplete;
+        report_.sets.push_back(std::move(done));
         continue;
       }
       sfv_list.push_back(std::move(path));
@@ -238,8 +290,7 @@ bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string&
   Trace("Checking file: ", sfv_path);
   Trace("\n");
   if (ReadSfvFile(fs_, set) != kErrorSuccess) {
-    Trace("Strange mofo error\n");
-    return false;
+    return EndEarly("the SFV file " + sfv_path + " cannot be opened");
   }
   if (StopRequested()) {
     return false;
@@ -250,8 +301,7 @@ bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string&
   if (fs_.OpenForReading(state_path, state) != kErrorSuccess || !state) {
     if (fs_.ReplaceFileAtomically(state_path, FormatStateFile(set.entry_names, {})) !=
         kErrorSuccess) {
-      Trace("Strange mofo error\n");
-      return false;
+      return EndEarly("the state file " + state_path + " cannot be written");
     }
     if (StopRequested()) {
       return false;
@@ -260,13 +310,15 @@ bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string&
     // changed under us; ending the pass, as for a state file that cannot be written, keeps the
     // set from being judged on data we cannot read.
     if (fs_.OpenForReading(state_path, state) != kErrorSuccess || !state) {
-      Trace("Strange mofo error\n");
-      return false;
+      return EndEarly("the state file " + state_path + " cannot be read back");
     }
   }
 
   StateFileReader reader(std::move(state));
-  if (!CheckLines(reader, set) || StopRequested()) {
+  SetReport report;
+  report.sfv_path = sfv_path;
+  report.total = set.entry_names.size();
+  if (!CheckLines(reader, set, report) || StopRequested()) {
     return false;
   }
 
@@ -274,36 +326,65 @@ bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string&
   const bool complete = set.statuses.size() >= set.entry_names.size() &&
                         std::none_of(set.statuses.begin(), set.statuses.end(),
                                      [](std::uint32_t status) { return status == 0; });
+  // Done: handed off here or by another process. A set whose completion could not run keeps
+  // its state file (every volume verified) for the next pass to try again without rereading.
+  bool done = false;
   if (complete) {
-    checksums_.Release();  // the completion starts other programs
-    if (c_.completion != nullptr) {
-      // The destination is read again now: the user may have changed it during the check.
-      WatchEntry for_completion = entry;
-      WatchEntry current;
-      if (c_.watch_list->CopyRow(row, current)) {
-        for_completion.destination = current.destination;
-      }
-      c_.completion->Perform(for_completion, set);
-    }
+    done = Complete(row, entry, set);
   } else {
     Trace("Archive is not complete, checking it again next round...\n");
   }
+  report.state = complete                        ? SetReport::State::kComplete
+                 : report.failed_volumes.empty() ? SetReport::State::kWaiting
+                                                 : SetReport::State::kFailed;
+  report_.sets.push_back(std::move(report));
 
   // Names without a status are written as 0 (FormatStateFile).
   if (fs_.ReplaceFileAtomically(state_path, FormatStateFile(set.entry_names, set.statuses)) !=
       kErrorSuccess) {
-    Trace("Strange mofo error\n");
-    return false;
+    return EndEarly("the state file " + state_path + " cannot be written");
   }
-  if (complete && IsOn(*c_.settings, Setting::DeleteQuarrystream)) {
+  if (done && IsOn(*c_.settings, Setting::DeleteQuarrystream)) {
     fs_.DeleteFile(state_path);
   }
   return true;
 }
 
+bool Pass::Complete(std::size_t row, const WatchEntry& entry, ArchiveSet& set) {
+  checksums_.Release();  // the completion starts other programs
+  if (c_.completion == nullptr) {
+    return true;
+  }
+  // A volume named the Windows way ("sub\\x.rar") is handed on by the name it was found by.
+  if (set.first_volume_name.find('\\') != std::string::npos) {
+    std::unique_ptr<ReadableFile> literal;
+    if (fs_.OpenForReading(set.set_directory + set.first_volume_name, literal) != kErrorSuccess) {
+      set.first_volume_name = WithFolderSeparators(set.first_volume_name);
+    }
+  }
+  // The destination is read again now: the user may have changed it during the check.
+  WatchEntry for_completion = entry;
+  WatchEntry current;
+  if (c_.watch_list->CopyRow(row, current)) {
+    for_completion.destination = current.destination;
+  }
+  const CompletionResult result = c_.completion->Perform(for_completion, set);
+  if (result.outcome == CompletionResult::Outcome::kHandedOff) {
+    Log(CompleteSetLine(set.set_directory + set.first_volume_name));
+  }
+  if (result.outcome == CompletionResult::Outcome::kCompanionMissing) {
+    report_.notice = "Complete sets wait for the companion program " +
+                     std::string(kCompanionExecutable) + ", which cannot be started";
+  }
+  if (!result.failure.empty()) {
+    Fail(row_, result.failure);
+  }
+  return result.outcome != CompletionResult::Outcome::kCompanionMissing;
+}
+
 // Judges the state lines in order, posting the file progress before each. Lines are read up to
 // kLinesAhead ahead, and the checksum of each ahead that needs one is queued at once.
-bool Pass::CheckLines(StateFileReader& reader, ArchiveSet& set) {
+bool Pass::CheckLines(StateFileReader& reader, ArchiveSet& set, SetReport& report) {
   struct AheadLine {
     StateLine line;
     bool queued = false;
@@ -358,7 +439,13 @@ bool Pass::CheckLines(StateFileReader& reader, ArchiveSet& set) {
         return false;  // stopped inside the checksum: end as at a stop check, write nothing
       }
       status = result == kErrorSuccess && CrcMatches(crc, set.expected_crcs[m]) ? 1 : 0;
+      if (result == kErrorSuccess && status == 0) {
+        report.failed_volumes.push_back(current.line.name);
+        Fail(row_, "CRC mismatch: " + set.set_directory + current.line.name + " (expected " +
+                       ToUpperAscii(set.expected_crcs[m]) + ", computed " + FormatCrc(crc) + ")");
+      }
     }
+    report.verified += status;
     set.statuses.push_back(status);
     ahead.pop_front();
   }

@@ -12,6 +12,8 @@
 
 namespace qs {
 
+class EventLog;
+
 // What a pass works with. The events and the gate are shared with the window's thread; the
 // rest is only read during the pass. Every pointer not marked "may be null" is required.
 struct ScanPassContext {
@@ -26,6 +28,9 @@ struct ScanPassContext {
   // 1: volumes are checksummed one after the other on the pass's thread; 2: a helper thread
   // checksums the next volumes of a set meanwhile. Messages and files are the same either way.
   unsigned checksum_threads = 1;
+  // Where a set handed off, a volume that fails its CRC, a program that cannot be started and
+  // an early end are written down; may be null.
+  const EventLog* log = nullptr;
 };
 
 // 2 when the machine has a second core to give the checksums, else 1.
@@ -33,7 +38,9 @@ unsigned DefaultChecksumThreads();
 
 // Runs one pass on the calling thread. Returns 1 after a normal end (WM_SCAN_FINISHED posted),
 // 0 after an early end (stop request, an SFV file that cannot be opened, a state file that
-// cannot be written).
+// cannot be written). Each included row's RowReport is posted (WM_SCAN_ROWREPORT) once its sets
+// are checked; failures are logged and posted as WM_SCAN_FAILURE, an early end for a reason
+// other than a stop request included.
 unsigned ScanThreadProc(ScanPassContext& context);
 
 inline constexpr const char* kStateFileName = "#####Quarrystream#####";

@@ -36,6 +36,16 @@ ScanWorker::ScanWorker(const ScanWorkerSetup& setup)
   context.done_event = &hDoneEvent;
   context.pause = &pause;
   context.checksum_threads = setup.checksum_threads;
+  context.log = setup.log;
+}
+
+void EndWorkerThread(ScanWorker* block) {
+  // The pass sets it on every way out; setting it once more keeps StopScanWorker from waiting
+  // for ever should a way out ever miss it.
+  block->hDoneEvent.Set();
+  if (block->handed_over.exchange(true)) {
+    delete block;  // left behind by an exit, which has given the block up
+  }
 }
 
 std::unique_ptr<ScanWorker> StartScanWorker(const ScanWorkerSetup& setup) {
@@ -47,9 +57,7 @@ std::unique_ptr<ScanWorker> StartScanWorker(const ScanWorkerSetup& setup) {
       PrefaultThreadHeap(kWorkerHeapPrefault);
       block->pass_result.store(static_cast<int>(ScanThreadProc(block->context)),
                                std::memory_order_release);
-      // The pass sets it on every way out; setting it once more keeps StopScanWorker from
-      // waiting for ever should a way out ever miss it.
-      block->hDoneEvent.Set();
+      EndWorkerThread(block);
     });
   } catch (const std::system_error&) {
     return nullptr;
@@ -78,6 +86,28 @@ void StopScanWorker(ScanWorker& worker, Sleeper& sleeper) {
   worker.hDoneEvent.Wait();
   sleeper.SleepFor(std::chrono::milliseconds(kStopScanPauseMs));
   worker.pThread.join();
+}
+
+bool StopScanWorkerWithin(std::unique_ptr<ScanWorker> worker, std::chrono::milliseconds limit) {
+  worker->hStopEvent.Set();
+  if (worker->bPaused == 1) {
+    ResumeScanWorker(*worker);
+  }
+  if (!worker->pThread.joinable()) {
+    return true;
+  }
+  // The thread ends right after the done event, so the join that follows is short.
+  if (worker->hDoneEvent.WaitFor(limit)) {
+    worker->pThread.join();
+    return true;
+  }
+  // Left behind: the block stays allocated for the thread, which still uses it.
+  worker->pThread.detach();
+  ScanWorker* left_behind = worker.release();
+  if (left_behind->handed_over.exchange(true)) {
+    delete left_behind;  // the thread has ended meanwhile
+  }
+  return false;
 }
 
 }  // namespace qs

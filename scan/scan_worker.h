@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -20,6 +21,7 @@
 namespace qs {
 
 class CompletionActions;
+class EventLog;
 class FileSystem;
 class Sleeper;
 class SettingsStore;
@@ -45,6 +47,7 @@ struct ScanWorkerSetup {
   FileSystem* fs = nullptr;
   CompletionActions* completion = nullptr;               // may be null
   unsigned checksum_threads = DefaultChecksumThreads();  // see ScanPassContext
+  const EventLog* log = nullptr;                         // may be null
 };
 
 struct ScanWorker {
@@ -66,7 +69,14 @@ struct ScanWorker {
   // end apart at once.
   std::atomic<int> pass_result{-1};
   ScanPassContext context;
+  // For a worker left behind: the thread, once done with the block, and StopScanWorkerWithin,
+  // once it gives the block up, each set it; whichever comes second deletes the block.
+  std::atomic<bool> handed_over{false};
 };
+
+// The last thing a worker thread does: sets the done event, then deletes the block when an exit
+// has left the worker behind. The thread touches nothing after it.
+void EndWorkerThread(ScanWorker* block);
 
 // Creates the control block and starts its thread, which lowers its own priority and runs one
 // pass. Returns null when the thread cannot be created; nothing then waits for it.
@@ -82,6 +92,16 @@ void ResumeScanWorker(ScanWorker& worker);
 // the thread joined; the caller then releases the block. A stop reaches a running checksum
 // between two read blocks: the checksum is dropped and its entry's status is not written.
 void StopScanWorker(ScanWorker& worker, Sleeper& sleeper);
+
+// For the exits: as StopScanWorker without the settling pause, but waits at most `limit` for the
+// worker to leave its pass. A worker that does not (a read stuck on a hung mount never returns)
+// is left behind: its thread is detached and deletes the block when it ends, and false is
+// returned.
+// The worker then touches nothing of the caller's once its read returns, short of its release.
+bool StopScanWorkerWithin(std::unique_ptr<ScanWorker> worker, std::chrono::milliseconds limit);
+
+// How long the exits wait for a worker before they leave it behind.
+inline constexpr std::chrono::milliseconds kExitStopLimit{1000};
 
 inline constexpr int kStopScanPauseMs = 500;
 

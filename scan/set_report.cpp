@@ -1,5 +1,6 @@
 #include "scan/set_report.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace qs {
@@ -60,6 +61,40 @@ std::string FormatRowReport(const RowReport& report) {
     text += '\n' + report.notice;
   }
   return text;
+}
+
+std::string CompleteSetLine(const std::string& volume_text) {
+  const std::size_t slash = volume_text.find_last_of('/');
+  const std::string directory = slash == std::string::npos ? "" : volume_text.substr(0, slash + 1);
+  const std::string first =
+      slash == std::string::npos ? volume_text : volume_text.substr(slash + 1);
+  return "Set complete: " + directory + " (first volume: " + (first.empty() ? "none" : first) + ")";
+}
+
+std::string FormatLastPass(const std::vector<WatchEntry>& rows,
+                           const std::map<std::int64_t, RowReport>& reports) {
+  std::string text;
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    text += "Row " + std::to_string(row) + ": " + rows[row].source + " -> " + rows[row].destination;
+    const auto found = reports.find(static_cast<std::int64_t>(row));
+    if (found == reports.end()) {
+      text += " (not included)\n";
+      continue;
+    }
+    text += '\n';
+    std::string report = FormatRowReport(found->second);
+    std::size_t start = 0;
+    while (start <= report.size()) {
+      const std::size_t end = std::min(report.find('\n', start), report.size());
+      text += "  " + report.substr(start, end - start) + '\n';
+      start = end + 1;
+    }
+  }
+  return text;
+}
+
+std::string LastPassReportPath(const std::string& dirs_cfg_path) {
+  return dirs_cfg_path + ".report";
 }
 
 }  // namespace qs

@@ -4,8 +4,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "config/watch_entry.h"
 
 namespace qs {
 
@@ -31,5 +35,18 @@ struct RowReport {
 // Several lines: "2 sets complete", "1 waiting: x.sfv (3 of 5 volumes)", "1 failed: y.sfv
 // (y.r01, y.r02)", then the notice. "No SFV files found" for a row without sets.
 std::string FormatRowReport(const RowReport& report);
+
+// The line the log and the terminal give a set handed off: "Set complete: DIR (first volume:
+// NAME)", from the volume text of WM_SCAN_SETCOMPLETE (the set's folder and its first volume).
+std::string CompleteSetLine(const std::string& volume_text);
+
+// What `quarrystream --status` prints: for each row "Row N: SOURCE -> DESTINATION" and its
+// report (FormatRowReport, indented), "(not included)" for a row the pass left alone.
+std::string FormatLastPass(const std::vector<WatchEntry>& rows,
+                           const std::map<std::int64_t, RowReport>& reports);
+
+// Where the process that scans the watch list at `dirs_cfg_path` keeps FormatLastPass of its
+// last pass: "<dirs.cfg>.report".
+std::string LastPassReportPath(const std::string& dirs_cfg_path);
 
 }  // namespace qs

@@ -1,5 +1,6 @@
 #include "scan/sfv_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -70,6 +71,12 @@ std::string FormatCrc(std::uint32_t crc) {
 
 bool CrcMatches(std::uint32_t crc, std::string_view expected) {
   return FormatCrc(crc) == ToUpperAscii(expected);
+}
+
+std::string WithFolderSeparators(std::string_view name) {
+  std::string path(name);
+  std::replace(path.begin(), path.end(), '\\', kPathSeparator);
+  return path;
 }
 
 std::string SetDirectoryOf(std::string_view path) {

@@ -50,6 +50,10 @@ std::string FormatCrc(std::uint32_t crc);
 // for character (so "0x..." or a text with a leading zero dropped never matches).
 bool CrcMatches(std::uint32_t crc, std::string_view expected);
 
+// `name` with every backslash turned into the platform's separator: how an entry name written
+// on Windows ("sub\\x.rar") is looked for when no file has the name as written.
+std::string WithFolderSeparators(std::string_view name);
+
 // Everything up to and including the last separator of `path`; empty when it holds none.
 std::string SetDirectoryOf(std::string_view path);
 

@@ -30,6 +30,8 @@ TEST(CommandOptions, ModesAndTheirArguments) {
 
   EXPECT_EQ(Parse({"--scan-once"}).options.mode, RunMode::kScanOnce);
   EXPECT_EQ(Parse({"--headless"}).options.mode, RunMode::kHeadless);
+  EXPECT_EQ(Parse({"--status"}).options.mode, RunMode::kStatus);
+  EXPECT_NE(UsageText().find("4 when\nanother process already scans"), std::string::npos);
   EXPECT_EQ(Parse({"-h"}).options.mode, RunMode::kHelp);
   EXPECT_EQ(Parse({"--version"}).options.mode, RunMode::kVersion);
 }

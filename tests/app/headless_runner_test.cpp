@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,7 +34,8 @@ struct Child {
   int out = -1;  // the child's standard output and error
 };
 
-Child Spawn(const std::vector<std::string>& arguments, const std::string& record) {
+Child Spawn(const std::vector<std::string>& arguments, const std::string& record,
+            const std::string& folder = {}) {
   std::vector<char*> argv;
   for (const auto& a : arguments)
     argv.push_back(const_cast<char*>(a.c_str()));
@@ -58,6 +61,8 @@ Child Spawn(const std::vector<std::string>& arguments, const std::string& record
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (!folder.empty())
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   Child child;
   if (posix_spawn(&child.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
     child.pid = -1;
@@ -136,9 +141,37 @@ class HeadlessRunnerTest : public ::testing::Test {
     record_ = sandbox_.Path("record");
   }
 
-  Finished Run(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {program_, "--profile", profile_});
-    return Wait(Spawn(arguments, record_));
+  Finished Run(std::vector<std::string> arguments, const std::string& profile = {},
+               const std::string& folder = {}) {
+    arguments.insert(arguments.begin(),
+                     {program_, "--profile", profile.empty() ? profile_ : profile});
+    return Wait(Spawn(arguments, record_, folder));
+  }
+  Child Start(const std::string& mode, const std::string& profile = {}) {
+    return Spawn({program_, "--profile", profile.empty() ? profile_ : profile, mode}, record_);
+  }
+  void PassEverySecond(const std::string& profile) {
+    QtSettingsStore settings(QString::fromStdString(profile + "/Mirrowen.conf"));
+    settings.WriteInt("ReScan", 1);
+  }
+  void ExpectEachHandedOffOnce(std::size_t sets) {
+    std::map<std::string, int> counts;
+    for (const auto& record : Records(record_))
+      ++counts[record.at(0)];
+    EXPECT_EQ(counts.size(), sets);
+    for (const auto& [volume, count] : counts)
+      EXPECT_EQ(count, 1) << volume;
+  }
+  // Sets s0..s<count-1> arrive in `in` one by one, each after a pass of `scanner` has ended;
+  // then returns once every set has been handed off and `scanner` has ended one more pass.
+  void SetsArrive(const std::string& in, int count, Child& scanner) {
+    for (int i = 0; i < count; ++i) {
+      ASSERT_NE(ReadUntil(scanner.out, "Pass finished").find("Pass finished"), std::string::npos);
+      MakeSet(in.substr(sandbox_.path().size() + 1) + "/s" + std::to_string(i));
+    }
+    AwaitRecords(record_, static_cast<std::size_t>(count));
+    ReadUntil(scanner.out, "Pass finished");
+    ReadUntil(scanner.out, "Pass finished");
   }
 
   // A set whose only volume holds "hello" (CRC 3610A686).
@@ -244,6 +277,84 @@ TEST_F(HeadlessRunnerTest, HeadlessStopsOnSigtermAndKeepsDirsCfg) {
   EXPECT_EQ(ReadFile(profile_ + "/dirs.cfg"), before + "1\r\n/added meanwhile\r\n/out\r\n");
   // Nothing but dirs.cfg is written at the stop: the settings file was never created.
   EXPECT_FALSE(test::Exists(profile_ + "/Mirrowen.conf"));
+}
+
+// One process scans a watch list: of two runners started at once one exits 4 naming the other,
+// as a --scan-once beside it does; every set that arrives is handed off exactly once.
+TEST_F(HeadlessRunnerTest, OnlyOneProcessScansAWatchListAndEachSetIsHandedOffOnce) {
+  const std::string in = sandbox_.MakeDir("in");
+  ASSERT_EQ(Run({"--add", in, sandbox_.Path("out")}).status, 0);
+  PassEverySecond(profile_);
+  Child first = Start("--headless");
+  Child second = Start("--headless");
+  int status = 0;
+  const pid_t ended = waitpid(-1, &status, 0);
+  ASSERT_TRUE(ended == first.pid || ended == second.pid);
+  Child& loser = ended == first.pid ? first : second;
+  Child& scanner = ended == first.pid ? second : first;
+  const std::string said = ReadUntil(loser.out, std::string(1, '\0'));
+  close(loser.out);
+  EXPECT_EQ(WEXITSTATUS(status), 4) << said;
+  EXPECT_NE(said.find("process " + std::to_string(scanner.pid) + " already scans"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(Run({"--scan-once"}).status, 4);
+  SetsArrive(in, 4, scanner);
+  EXPECT_NE(Run({"--status"}).output.find("4 sets complete"), std::string::npos);
+  kill(scanner.pid, SIGTERM);
+  EXPECT_EQ(Wait(scanner).status, 0);
+  EXPECT_EQ(Run({"--scan-once"}).status, 0);  // the lock went with the runner
+  ExpectEachHandedOffOnce(4);
+  EXPECT_NE(ReadFile(profile_ + "/quarrystream.log").find("Set complete: " + in + "/s3/"),
+            std::string::npos);
+}
+
+// Two profiles that watch one folder scan side by side; the claim on each set's folder still
+// lets only one of them hand the set off.
+TEST_F(HeadlessRunnerTest, TwoProfilesWatchingOneFolderHandEachSetOffOnce) {
+  const std::string in = sandbox_.MakeDir("in");
+  const std::string other = sandbox_.Path("other profile");
+  for (const std::string& profile : {profile_, other}) {
+    ASSERT_EQ(Run({"--add", in, sandbox_.Path("out")}, profile).status, 0);
+    PassEverySecond(profile);
+  }
+  Child first = Start("--headless");
+  Child second = Start("--headless", other);
+  SetsArrive(in, 6, first);
+  ReadUntil(second.out, "Pass finished");
+  for (Child* child : {&first, &second}) {
+    kill(child->pid, SIGTERM);
+    EXPECT_EQ(Wait(*child).status, 0);
+  }
+  ExpectEachHandedOffOnce(6);
+}
+
+// --add stores what a runner started anywhere finds: absolute paths, normalised by their text.
+TEST_F(HeadlessRunnerTest, AddStoresAbsolutePathsAndWarnsOfAMissingSource) {
+  sandbox_.MakeDir("in");
+  EXPECT_EQ(Run({"--add", "in/../in/./", "out"}, {}, sandbox_.path()).status, 0);
+  const Finished missing = Run({"--add", "not/yet", "/out"}, {}, sandbox_.path());
+  EXPECT_EQ(missing.status, 0);
+  EXPECT_NE(missing.output.find(sandbox_.Path("not/yet") + " does not exist"), std::string::npos);
+  EXPECT_EQ(Run({"--list"}).output, "0\t1\t" + sandbox_.Path("in") + "\t" + sandbox_.Path("out") +
+                                        "\n1\t1\t" + sandbox_.Path("not/yet") + "\t/out\n");
+}
+
+// An --include toggle keeps the file's size, and a coarse clock its time: the runner tells the
+// new file by its identity, and leaves it alone at its stop.
+TEST_F(HeadlessRunnerTest, AnIncludeToggleWithinOneClockTickSurvivesTheRunnersStop) {
+  ASSERT_EQ(Run({"--add", sandbox_.MakeDir("in"), "/out"}).status, 0);
+  Child child = Start("--headless");
+  ASSERT_NE(ReadUntil(child.out, "Pass finished").find("Pass finished"), std::string::npos);
+  const std::string dirs = profile_ + "/dirs.cfg";
+  struct stat before {};
+  ASSERT_EQ(stat(dirs.c_str(), &before), 0);
+  ASSERT_EQ(Run({"--include", "0", "0"}).status, 0);
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, dirs.c_str(), times, 0), 0);
+  kill(child.pid, SIGTERM);
+  EXPECT_EQ(Wait(child).status, 0);
+  EXPECT_EQ(ReadFile(dirs).substr(0, 3), "0\r\n");
 }
 
 }  // namespace

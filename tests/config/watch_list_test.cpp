@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/add_dir_command.h"
+#include "config/dirs_file.h"
 #include "config/memory_settings_store.h"
 #include "config/settings_keys.h"
 #include "config/user_messages.h"
@@ -183,6 +184,24 @@ TEST_F(WatchListEditorTest, IncludeToggleSavesWithoutReloading) {
   EXPECT_EQ(editor_.SetInclude(2, 1), EditResult::kUnchanged);
   EXPECT_EQ(FileText(), "1\r\n/in\r\n/out\r\n1\r\n/b\r\n/c\r\n");
   EXPECT_EQ(reloads_, 0);
+}
+
+// Records this program cannot have written (a NUL, a lone CR, a line past the longest path)
+// would vanish with the next save: the load says so and keeps the file as it was beside it.
+TEST_F(WatchListEditorTest, DamagedRecordsAreReportedAndTheFileKeptBeforeTheNextSave) {
+  using namespace std::string_literals;
+  const std::string damaged = std::string(kTwoEntries) + "1\r\n/a\0b\r\n/out\r\n"s +
+                              "1\r\n/lone\rcr\r\n/out\r\n1\r\n" +
+                              std::string(kMaxStoredPathLength + 1, 'x') + "\r\n/out\r\n";
+  dir_.WriteFile("dirs.cfg", damaged);
+  editor_.LoadDirs();
+  EXPECT_EQ(list_.Count(), 2u);
+  ASSERT_EQ(ui_.shown.size(), 1u);
+  EXPECT_NE(ui_.shown[0].find("3 damaged records"), std::string::npos) << ui_.shown[0];
+  EXPECT_TRUE(editor_.SaveDirs());
+  EXPECT_EQ(test::ReadFile(dir_.Path("dirs.cfg.damaged")), damaged);
+  editor_.LoadDirs();
+  EXPECT_EQ(ui_.shown.size(), 1u);
 }
 
 }  // namespace

@@ -16,7 +16,9 @@
 #include "config/settings_keys.h"
 #include "config/watch_list.h"
 #include "platform/command_line.h"
+#include "platform/event_log.h"
 #include "scan/post_execution.h"
+#include "scan/scan_controller.h"
 #include "tests/scan/scan_test_support.h"
 
 namespace qs {
@@ -32,6 +34,7 @@ ArchiveSet Set(const std::string& set_directory, const std::string& first_volume
 class Completion : public ::testing::Test {
  protected:
   std::string Dir() const { return temp.Path("in/D/"); }
+  std::string Marker() const { return Dir() + kVerifiedMarkerName; }
   // Completes the set of `sfv_relative` (x.rar, its state file beside it) with the switches
   // RenameSFV, DeleteSFV, DeleteQuarrystream, CreateNoCheckFile and AddQuietToMirrowen.
   void PerformOn(const std::string& sfv_relative, std::array<int, 5> switches) {
@@ -115,9 +118,7 @@ TEST_F(Completion, EachSwitchDoesItsOwnActionOnly) {
       switches[bit] = on(bit) ? 1 : bits % 2 == 1 ? 2 : 0;
     }
     std::filesystem::remove_all(Dir());
-    if (on(3)) {
-      temp.WriteFile(std::string("in/D/") + kVerifiedMarkerName, "stale marker");
-    }
+    completion.BeginPass();
     sink.texts.clear();
     sink.posted.clear();
     lines.clear();
@@ -126,13 +127,79 @@ TEST_F(Completion, EachSwitchDoesItsOwnActionOnly) {
     EXPECT_EQ(test::Exists(Dir() + "x.oldsfv"), on(0));
     EXPECT_EQ(test::Exists(Dir() + kStateFileName), !on(2));
     EXPECT_EQ(test::Exists(Dir() + kVerifiedMarkerName), on(3));
-    EXPECT_EQ(test::ReadFile(Dir() + kVerifiedMarkerName), "");  // created empty or truncated
+    EXPECT_EQ(test::ReadFile(Dir() + kVerifiedMarkerName), "");
     EXPECT_EQ(sink.texts[0]->sfv_text, on(1) ? "" : Dir() + (on(0) ? "x.oldsfv" : "x.sfv"));
     EXPECT_EQ(sink.texts[0]->volume_text, Dir() + "x.rar");
     EXPECT_EQ(lines, Strings{"/opt/q s/mirrowen /ADDRAR:\"" + Dir() +
                              "x.rar\" /DESTINATION:\"/out//D/\"" + (on(4) ? " /TOTRAY" : "")});
     EXPECT_EQ(posted_at_start, 1u) << "the texts are posted before the companion starts";
   }
+}
+
+// Nothing of the completion runs while the companion is missing (told once per set), while
+// another process holds the folder's claim, or once another process has completed the set
+// since the pass found it (its marker, or its SFV file renamed away); the set is then done here
+// as soon as none of that holds. A second SFV file beside the marker this pass wrote is still
+// handed off.
+TEST_F(Completion, RunsNothingUnlessTheCompanionIsThereAndTheSetIsStillToDo) {
+  bool present = false;
+  CompanionCompletion checked(
+      settings, RealFileSystem(), sink, "/opt/q s/",
+      [this](std::string_view line) {
+        lines.emplace_back(line);
+        return kErrorSuccess;
+      },
+      [&present](const std::string&) { return present; });
+  const std::string sfv = temp.WriteFile("in/D/x.sfv", "x.rar 00000000\r\n");
+  const WatchEntry entry{temp.Path("in"), "/out", 1};
+  using Outcome = CompletionResult::Outcome;
+  const auto perform = [&](Outcome expected, bool reported) {
+    const CompletionResult result = checked.Perform(entry, Set(Dir(), "x.rar"));
+    EXPECT_EQ(result.outcome, expected);
+    EXPECT_EQ(result.failure.empty(), !reported) << result.failure;
+  };
+  perform(Outcome::kCompanionMissing, true);
+  perform(Outcome::kCompanionMissing, false);
+  present = true;
+  {
+    const auto other = RealFileSystem().ClaimFolder(Dir());  // another open file: another owner
+    ASSERT_NE(other, nullptr);
+    perform(Outcome::kHandledElsewhere, false);
+  }
+  std::filesystem::rename(sfv, Dir() + "x.oldsfv");
+  perform(Outcome::kHandledElsewhere, false);
+  std::filesystem::rename(Dir() + "x.oldsfv", sfv);
+  temp.WriteFile(std::string("in/D/") + kVerifiedMarkerName, "");
+  perform(Outcome::kHandledElsewhere, false);
+  EXPECT_TRUE(lines.empty());
+  EXPECT_TRUE(sink.texts.empty());
+  std::filesystem::remove(Marker());
+  perform(Outcome::kHandedOff, false);
+  temp.WriteFile("in/D/y.sfv", "y.rar 00000000\r\n");
+  checked.Perform(entry, Set(Dir(), "y.rar", "y.sfv"));
+  EXPECT_EQ(lines.size(), 2u);
+  EXPECT_TRUE(test::Exists(Marker()));
+}
+
+// An unquoted program whose path holds a blank is looked up prefix by prefix, as every command
+// line is; one that cannot be started is logged and told.
+TEST_F(Completion, PostExecutionFindsItsProgramAndTellsWhenItCannotStartIt) {
+  const std::string program = temp.WriteFile("my tools/notify", "#!/bin/sh\n");
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  const auto texts = [] {
+    return std::make_unique<SetCompleteTexts>(SetCompleteTexts{"/d/x.sfv", "/d/x.rar"});
+  };
+  Strings started;
+  OnSetComplete(texts(), program + " %3 done", [&started](const Strings& arguments) {
+    started = arguments;
+    return kErrorSuccess;
+  });
+  EXPECT_EQ(started, (Strings{program, "/d/x.rar", "done"}));
+  const EventLog log(temp.Path("log"), "quarrystream");
+  const std::string failure = StartPostExecution(texts(), "\"" + Dir() + "gone\" %3", {}, &log);
+  EXPECT_EQ(failure,
+            "The post-execution command " + Dir() + "gone could not be started (no such file)");
+  EXPECT_NE(test::ReadFile(temp.Path("log")).find(failure), std::string::npos);
 }
 
 TEST(OnSetComplete, SplitsTheFieldFirstThenFillsThePlaceholders) {

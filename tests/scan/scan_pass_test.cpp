@@ -18,6 +18,7 @@
 #include "config/memory_settings_store.h"
 #include "config/settings_keys.h"
 #include "config/watch_list.h"
+#include "platform/event_log.h"
 #include "scan/companion_completion.h"
 #include "tests/scan/scan_test_support.h"
 #include "tests/support/child_writer.h"
@@ -40,8 +41,9 @@ class ScanPass : public ::testing::Test, public CompletionActions {
     WatchEntry entry;
     ArchiveSet set;
   };
-  void Perform(const WatchEntry& entry, const ArchiveSet& set) override {
+  CompletionResult Perform(const WatchEntry& entry, const ArchiveSet& set) override {
     completed.push_back({entry, set});
+    return {};
   }
 
   // Writes `dir`/`sfv_name` listing `volumes` with their true CRCs, and the present volumes.
@@ -73,8 +75,8 @@ class ScanPass : public ::testing::Test, public CompletionActions {
     stop.Reset();
     done.Reset();
     CompletionActions* completion = companion ? static_cast<CompletionActions*>(&*companion) : this;
-    ScanPassContext context{&list, &sink,  &settings,       &fs, completion, &stop,
-                            &done, &pause, checksum_threads};
+    ScanPassContext context{&list, &sink,  &settings,        &fs, completion, &stop,
+                            &done, &pause, checksum_threads, log};
     const unsigned result = ScanThreadProc(context);
     EXPECT_TRUE(done.IsSet());
     return result;
@@ -115,6 +117,7 @@ class ScanPass : public ::testing::Test, public CompletionActions {
   ManualResetEvent done;
   PauseGate pause;
   unsigned checksum_threads = 1;
+  const EventLog* log = nullptr;
 };
 
 // The cases whose outcome must not depend on whether a helper thread checksums ahead.
@@ -216,6 +219,8 @@ TEST_F(ScanPass, AnSfvFileDeletedAfterItWasListedEndsThePassAndTheNextOneProceed
   OnPosted("r0:1", [&] { std::remove(temp.Path("in/A/a.sfv").c_str()); });
   EXPECT_EQ(RunPass(), 0u);
   EXPECT_EQ(sink.posted.back(), "r0:1");
+  EXPECT_EQ(sink.failures, std::vector<std::string>{"Pass ended early: the SFV file " +
+                                                    temp.Path("in/A/a.sfv") + " cannot be opened"});
   EXPECT_FALSE(test::Exists(StateFile("in/B")));  // never reached
   EXPECT_TRUE(completed.empty());
   sink.on_post = nullptr;
@@ -439,6 +444,65 @@ TEST_P(ScanPassThreads, ALongSetIsJudgedLineByLineWhileChecksumsRunAhead) {
   EXPECT_EQ(fs.verified, expected_verified);
   EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1 " + progress + "f100 r0:100 end");
   EXPECT_TRUE(completed.empty());
+}
+
+// One report per row: complete (a set verified earlier too), waiting with its count, failed
+// with the volumes whose CRC is wrong; each wrong CRC is logged with both values, each set
+// handed off too. A volume named the Windows way, "sub\\v.rar", is found in the subfolder.
+TEST_F(ScanPass, ReportsEachSetAndLogsEachWrongCrc) {
+  WriteSet("in/bad", "b.sfv", {{"b.rar", "bbb"}});
+  temp.WriteFile("in/bad/b.rar", "damaged");
+  WriteSet("in/done", "d.sfv", {{"d.rar", "ddd"}});
+  temp.WriteFile(std::string("in/done/") + kVerifiedMarkerName, "");
+  WriteSet("in/ok", "a.sfv", {{"a.rar", "aaa"}});
+  WriteSet("in/wait", "w.sfv", {{"w.rar", "www"}, {"w.r00", "w2", false}});
+  temp.WriteFile("in/win/sub/v.rar", "vvv");
+  temp.WriteFile("in/win/v.sfv", "sub\\v.rar " + test::CrcText("vvv") + "\r\n");
+  AddRow(temp.Path("in"));
+  const EventLog event_log(temp.Path("log"), "quarrystream");
+  log = &event_log;
+  ASSERT_EQ(RunPass(), 1u);
+  ASSERT_EQ(sink.reports.size(), 1u);
+  EXPECT_EQ(FormatRowReport(sink.reports[0]),
+            "3 sets complete\n1 waiting:\n  w.sfv (1 of 2 volumes)\n1 failed:\n  b.sfv (b.rar)");
+  const std::string mismatch = "CRC mismatch: " + temp.Path("in/bad/b.rar") + " (expected " +
+                               test::CrcText("bbb") + ", computed " + test::CrcText("damaged") +
+                               ")";
+  EXPECT_EQ(sink.failures, std::vector<std::string>{mismatch});
+  ASSERT_EQ(completed.size(), 2u);
+  EXPECT_EQ(completed[1].set.first_volume_name, "sub/v.rar");
+  const std::string logged = ReadFile(temp.Path("log"));
+  for (const std::string& line :
+       {mismatch, "Set complete: " + temp.Path("in/ok/") + " (first volume: a.rar)"}) {
+    EXPECT_NE(logged.find(line), std::string::npos) << line;
+  }
+}
+
+// Without the companion a complete set gets no marker and keeps its state file, every volume
+// verified, so the pass after the companion is back hands it off without reading it again.
+TEST_F(ScanPass, ACompleteSetWaitsForAMissingCompanion) {
+  WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
+  AddRow(temp.Path("in"));
+  bool present = false;
+  companion.emplace(
+      settings, fs, sink, "/opt/qs/",
+      [this](std::string_view line) {
+        lines.emplace_back(line);
+        return kErrorSuccess;
+      },
+      [&present](const std::string&) { return present; });
+  ASSERT_EQ(RunPass(), 1u);
+  EXPECT_EQ(ReadFile(StateFile("in/D")), "x.rar 1\r\n");
+  EXPECT_FALSE(test::Exists(Marker("in/D")));
+  EXPECT_EQ(sink.failures.size(), 1u);
+  EXPECT_NE(FormatRowReport(sink.reports[0]).find("wait for the companion"), std::string::npos);
+  present = true;
+  fs.ResetCounts();
+  ASSERT_EQ(RunPass(), 1u);
+  EXPECT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(fs.verified.empty());
+  EXPECT_TRUE(test::Exists(Marker("in/D")));
+  EXPECT_FALSE(test::Exists(StateFile("in/D")));
 }
 
 }  // namespace

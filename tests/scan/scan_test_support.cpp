@@ -11,6 +11,15 @@
 namespace qs::test {
 
 void RecordingSink::Post(ScanMessage message) {
+  // Reports and failures are kept apart: the trace is the designed sequence of messages.
+  if (message.id == WM_SCAN_ROWREPORT && message.report) {
+    reports.push_back(*message.report);
+    return;
+  }
+  if (message.id == WM_SCAN_FAILURE) {
+    failures.push_back(message.text);
+    return;
+  }
   const std::string numbers = std::to_string(message.wparam) + ":" + std::to_string(message.lparam);
   if (message.id == WM_SCAN_ROWPROGRESS) {
     posted.push_back("r" + numbers);

@@ -44,6 +44,8 @@ class RecordingSink final : public ScanMessageSink {
 
   std::vector<std::string> posted;
   std::vector<std::unique_ptr<SetCompleteTexts>> texts;
+  std::vector<RowReport> reports;                   // WM_SCAN_ROWREPORT, in order
+  std::vector<std::string> failures;                // WM_SCAN_FAILURE texts, in order
   std::function<void(const std::string&)> on_post;  // after each post, on the posting thread
 };
 
@@ -113,6 +115,9 @@ class TestFileSystem final : public FileSystem {
     return real_.MoveFileNoReplace(from, to);
   }
   SystemError DeleteFile(const std::string& path) override { return real_.DeleteFile(path); }
+  std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) override {
+    return real_.ClaimFolder(folder);
+  }
 
   // Both opens of `path` answer this content instead of the disk's.
   void Serve(const std::string& path, FakeContent content);
