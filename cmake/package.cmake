@@ -1,5 +1,6 @@
 # The Debian package, made by CPack from the install rules (cmake/install.cmake). scripts/package
-# builds it and checks it; by hand: cmake --build build --target package.
+# builds it and checks it; by hand, in a build configured with -DCMAKE_INSTALL_PREFIX=/usr (so
+# that the library folder is Debian's multiarch one): cmake --build build --target package.
 set(QS_PACKAGE_MAINTAINER "Quarrystream developers <quarrystream@example.org>"
     CACHE STRING "Maintainer field of the Debian package")
 
