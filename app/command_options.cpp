@@ -58,6 +58,19 @@ ParseResult ParseCommandOptions(const std::vector<std::string>& arguments) {
     } else if (arg == "--status") {
       if (!set_mode(RunMode::kStatus, arg))
         return result;
+    } else if (arg == "--settings") {
+      if (!set_mode(RunMode::kSettings, arg))
+        return result;
+    } else if (arg == "--set") {
+      if (!set_mode(RunMode::kSet, arg))
+        return result;
+      // Every following KEY=VALUE belongs to it; a value may itself begin with "--".
+      while (needs(1) && arguments[i + 1].find('=') != std::string::npos &&
+             !arguments[i + 1].starts_with("--")) {
+        options.assignments.push_back(arguments[++i]);
+      }
+      if (options.assignments.empty())
+        return Fail("--set needs at least one KEY=VALUE (see --settings for the keys)");
     } else if (arg == "--profile" || arg.starts_with("--profile=")) {
       if (arg == "--profile") {
         if (!needs(1))
@@ -136,6 +149,13 @@ std::string UsageText() {
          "      --add SOURCE DESTINATION add an included watch entry (paths made absolute)\n"
          "      --remove ROW             remove the watch entry in ROW (as --list prints it)\n"
          "      --include ROW 0|1        exclude (0) or include (1) the entry in ROW\n"
+         "      --settings               print every setting as KEY=VALUE, marking defaults\n"
+         "      --set KEY=VALUE...       change settings with the settings dialog's rules:\n"
+         "                               ReScan 5 to 1500, ConfirmationLevel any integer,\n"
+         "                               PostExecution any text, the switches 0 or 1;\n"
+         "                               AutoRunAtStartup=1 also writes the autostart entry\n"
+         "                               and sets HideToTray=1. Nothing is written when any\n"
+         "                               assignment is refused (exit status 2)\n"
          "  -h, --help                   show this help and exit\n"
          "  -V, --version                show the version and exit\n"
          "\n"

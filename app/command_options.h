@@ -16,6 +16,8 @@ enum class RunMode {
   kRemove,
   kInclude,
   kStatus,
+  kSettings,
+  kSet,
   kHelp,
   kVersion,
 };
@@ -23,10 +25,11 @@ enum class RunMode {
 struct CommandOptions {
   RunMode mode = RunMode::kDesktop;
   std::optional<std::string> profile;
-  std::string source;       // --add
-  std::string destination;  // --add
-  std::size_t row = 0;      // --remove, --include
-  int include = 0;          // --include
+  std::string source;                    // --add
+  std::string destination;               // --add
+  std::size_t row = 0;                   // --remove, --include
+  int include = 0;                       // --include
+  std::vector<std::string> assignments;  // --set KEY=VALUE...
   // What the desktop program receives as its own command-line text ("/ADDDIR:...").
   std::string desktop_command;
 };

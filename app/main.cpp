@@ -13,10 +13,12 @@
 #include "app/console_messages.h"
 #include "app/desktop_module.h"
 #include "app/headless_runner.h"
+#include "app/settings_commands.h"
 #include "app/watch_list_commands.h"
 #include "config/settings_store.h"
 #include "config/watch_list.h"
 #include "config/watch_list_editor.h"
+#include "platform/autostart.h"
 #include "platform/event_log.h"
 #include "platform/executable_paths.h"
 #include "platform/file_system.h"
@@ -120,6 +122,14 @@ int main(int argc, char** argv) {
   qs::ConsoleMessages messages;
   qs::WatchListEditor editor(fs, profile.dirs_cfg, list, messages, *settings);
 
+  if (options.mode == qs::RunMode::kSettings) {
+    return qs::PrintSettings(*settings, stdout);
+  }
+  if (options.mode == qs::RunMode::kSet) {
+    qs::Autostart autostart;
+    return qs::SetSettings(*settings, options.assignments, autostart, qs::ExecutableDirectory(),
+                           stdout, stderr);
+  }
   if (options.mode == qs::RunMode::kStatus) {
     return PrintStatus(profile, editor, list);
   }

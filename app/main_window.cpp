@@ -155,41 +155,36 @@ void MainWindow::Initialise() {
     return;
   }
   initialised_ = true;
-  // 1. The controls exist and the list has its header. 2. The system menu of the window manager
-  // takes no items from the program, so the about item lives in the Help menu alone.
-  // 3. The icon.
+  // The controls exist already. The window manager's menu takes no items from the program, so
+  // the about item lives in the Help menu alone.
   setWindowIcon(WindowIcon());
-  // 4. Tooltips: each control's text is the string-table entry of its own identifier.
+  // Each control's tooltip is the string-table entry of its own identifier.
   for (QWidget* child : client_->findChildren<QWidget*>()) {
     const QString tip = LoadString(ControlId(child));
     if (ControlId(child) != 0 && !tip.isEmpty()) {
       child->setToolTip(tip);
     }
   }
-  // 5. The countdown is off: the controller starts so. 6, 7. Columns and images.
+  // The countdown is off: the controller starts so.
   BuildColumns();
-  // 8, 9.
   editor_->LoadDirs();
-  // 10, 11.
   controls_.post_execution->setText(ToQString(ReadText(*setup_.settings, Setting::PostExecution)));
-  // 12. The lock decides; only its holder opens the door for later starts.
+  // The lock decides; only its holder opens the door for later starts.
   instance_lock_held_ = setup_.lock != nullptr && setup_.lock->TryAcquire();
   if (instance_lock_held_) {
     hidden_window_->Create(setup_.channel_path);
   }
-  // 13. The own "/ADDDIR:" is asked for before the first pass starts.
+  // The own "/ADDDIR:" is asked for before the first pass starts.
   HandleCommandLine(setup_.command_line);
   // A signal handled while a dialog above was open has ended the program already.
   if (closed_) {
     return;
   }
-  // 14. The countdown from ReScan, then the first pass at once.
+  // The countdown from ReScan, then the first pass at once.
   controller_->Initialise();
-  // 15.
   if (IsOn(*setup_.settings, Setting::HideToTray)) {
     HideToTray();
   }
-  // 16.
   controls_.list->setFocus();
 }
 

@@ -13,6 +13,7 @@
 #include "app/qt_settings_store.h"
 #include "app/signal_watcher.h"
 #include "config/user_messages.h"
+#include "platform/autostart.h"
 #include "platform/crash_handler.h"
 #include "platform/event_log.h"
 #include "platform/executable_paths.h"
@@ -21,6 +22,7 @@
 #include "platform/profile_paths.h"
 #include "platform/scan_lock.h"
 #include "platform/single_instance.h"
+#include "settings_ui/settings_dialog.h"
 
 namespace qs {
 
@@ -106,10 +108,12 @@ int QuarrystreamApp::Run(const CommandOptions& options, int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
 
-  // 2. The main window object, not yet shown, with what it owns.
+  // The main window object, not yet shown, with what it owns.
   const ProfileLocation profile = ResolveProfile(options.profile);
   std::unique_ptr<QtSettingsStore> settings = OpenSettings(profile);
-  QtDesktopDialogs dialogs;
+  Autostart autostart;
+  QtDesktopDialogs dialogs(
+      [&settings, &autostart](QWidget* owner) { RunSettingsDialog(owner, *settings, autostart); });
   InstanceLock lock(InstanceLockPath());
   MainWindowSetup setup;
   setup.settings = settings.get();
@@ -124,23 +128,21 @@ int QuarrystreamApp::Run(const CommandOptions& options, int argc, char** argv) {
   setup.log = &log;
   MainWindow window(std::move(setup));
 
-  // 3. The profile's key.
+  // The profile's key.
   QCoreApplication::setOrganizationName(
       QString::fromUtf8(kApplicationTitle.data(), kApplicationTitle.size()));
-  // 4. The lock. Its holder keeps it through the window's initialisation, which takes it
+  // The lock. Its holder keeps it through the window's initialisation, which takes it
   // "again" without a gap in which a third start could slip in.
   const bool another_instance = !lock.TryAcquire();
-  // 5. The crash reporter, kept for the life of the process.
+  // The crash reporter, kept for the life of the process.
   CrashHandler::Install(OnCrash, kCrashRecipient,
                         "Quarrystream CrashReport v" + std::string(kFileVersionText));
-  // 6.
   if (another_instance) {
     return HandleSecondInstance(options.desktop_command, InstanceChannelPath(), dialogs) ==
                    SecondInstanceResult::kNotFound
                ? 1
                : 0;
   }
-  // 7.
   EnsureParentDirectory(profile.dirs_cfg);
   // One process scans a watch list: a runner already scanning this one keeps the window out.
   ScanLock scan_lock(profile.dirs_cfg);

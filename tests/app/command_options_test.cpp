@@ -31,6 +31,12 @@ TEST(CommandOptions, ModesAndTheirArguments) {
   EXPECT_EQ(Parse({"--scan-once"}).options.mode, RunMode::kScanOnce);
   EXPECT_EQ(Parse({"--headless"}).options.mode, RunMode::kHeadless);
   EXPECT_EQ(Parse({"--status"}).options.mode, RunMode::kStatus);
+  EXPECT_EQ(Parse({"--settings"}).options.mode, RunMode::kSettings);
+  auto set = Parse({"--set", "ReScan=60", "PostExecution=a --b", "--profile", "/p"});
+  ASSERT_TRUE(set.ok) << set.error;
+  EXPECT_EQ(set.options.assignments,
+            (std::vector<std::string>{"ReScan=60", "PostExecution=a --b"}));
+  EXPECT_EQ(set.options.profile, "/p");
   EXPECT_NE(UsageText().find("4 when\nanother process already scans"), std::string::npos);
   EXPECT_EQ(Parse({"-h"}).options.mode, RunMode::kHelp);
   EXPECT_EQ(Parse({"--version"}).options.mode, RunMode::kVersion);
@@ -46,10 +52,14 @@ TEST(CommandOptions, DesktopTakesTheRestAsItsCommandText) {
 
 TEST(CommandOptions, BadUsageIsRefusedWithAMessage) {
   const std::vector<std::vector<std::string>> bad = {
-      {"--add", "/in"},    {"--add", "", "/out"}, {"--remove"},       {"--remove", "x"},
-      {"--remove", "-1"},  {"--remove", "1x"},    {"--include", "1"}, {"--include", "1", "2"},
-      {"--profile"},       {"--profile="},        {"--frobnicate"},   {"--list", "--scan-once"},
-      {"--list", "stray"},
+      {"--add", "/in"},    {"--add", "", "/out"},
+      {"--remove"},        {"--remove", "x"},
+      {"--remove", "-1"},  {"--remove", "1x"},
+      {"--include", "1"},  {"--include", "1", "2"},
+      {"--profile"},       {"--profile="},
+      {"--frobnicate"},    {"--list", "--scan-once"},
+      {"--list", "stray"}, {"--set"},
+      {"--set", "ReScan"},
   };
   for (const auto& arguments : bad) {
     const auto parsed = ParseCommandOptions(arguments);
