@@ -395,15 +395,23 @@ void MainWindow::SetRowReport(std::int64_t row, const RowReport& report) {
 }
 
 void MainWindow::ReportFailure(std::int64_t row, std::string_view text) {
-  if (IsHiddenInTray()) {
+  const bool has_row = row >= 0 && row < controls_.list->GetItemCount();
+  if (has_row) {
+    row_tips_.resize(std::max(row_tips_.size(), static_cast<std::size_t>(row) + 1));
+  }
+  RowTip* tip = has_row ? &row_tips_[static_cast<std::size_t>(row)] : nullptr;
+  // A volume that fails again at every pass is told once, not every few minutes.
+  const auto said = [text](const std::vector<std::string>& list) {
+    return std::find(list.begin(), list.end(), text) != list.end();
+  };
+  if (IsHiddenInTray() &&
+      (tip == nullptr || (!said(tip->earlier_failures) && !said(tip->failures)))) {
     tray_->PopBalloon(ToQString(text), windowTitle());
   }
-  if (row < 0 || row >= controls_.list->GetItemCount()) {
-    return;
+  if (tip != nullptr) {
+    tip->failures.emplace_back(text);
+    ShowRowTip(static_cast<int>(row));
   }
-  row_tips_.resize(std::max(row_tips_.size(), static_cast<std::size_t>(row) + 1));
-  row_tips_[static_cast<std::size_t>(row)].failures.emplace_back(text);
-  ShowRowTip(static_cast<int>(row));
 }
 
 void MainWindow::ShowRowTip(int row) {
