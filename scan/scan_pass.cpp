@@ -334,7 +334,9 @@ bool Pass::CheckSet(std::size_t row, const WatchEntry& entry, const std::string&
   } else {
     Trace("Archive is not complete, checking it again next round...\n");
   }
-  report.state = complete                        ? SetReport::State::kComplete
+  // A complete set whose completion could not run waits (for the companion), as the row's
+  // notice says.
+  report.state = done                            ? SetReport::State::kComplete
                  : report.failed_volumes.empty() ? SetReport::State::kWaiting
                                                  : SetReport::State::kFailed;
   report_.sets.push_back(std::move(report));

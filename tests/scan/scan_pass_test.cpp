@@ -496,6 +496,7 @@ TEST_F(ScanPass, ACompleteSetWaitsForAMissingCompanion) {
   EXPECT_FALSE(test::Exists(Marker("in/D")));
   EXPECT_EQ(sink.failures.size(), 1u);
   EXPECT_NE(FormatRowReport(sink.reports[0]).find("wait for the companion"), std::string::npos);
+  EXPECT_EQ(sink.reports[0].sets.at(0).state, SetReport::State::kWaiting);
   present = true;
   fs.ResetCounts();
   ASSERT_EQ(RunPass(), 1u);
