@@ -472,11 +472,12 @@ TEST_F(ScanControllerTest, ForceStopInsideALargeFileReturnsWithinOneBlock) {
 }
 
 // An exit waits about a second for a worker, then leaves one stuck in a read (a hung mount)
-// behind; the thread deletes its block once the read returns. The events outlive the test.
+// behind; the thread deletes its block once the read returns. The events are never destroyed:
+// the thread left behind may still be inside Set() when the test and then the process end.
 TEST(ScanWorker, AnExitLeavesAWorkerStuckInAReadBehind) {
   static ScanMessageQueue queue;
-  static ManualResetEvent read_returns;
-  static ManualResetEvent thread_ended;
+  static ManualResetEvent& read_returns = *new ManualResetEvent;
+  static ManualResetEvent& thread_ended = *new ManualResetEvent;
   auto worker = std::make_unique<ScanWorker>(ScanWorkerSetup{&queue});
   worker->pThread = std::thread([block = worker.get()] {
     read_returns.Wait();
