@@ -86,7 +86,7 @@ class ExitGuardedDialogs final : public DesktopDialogs {
 
 MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
     : QDialog(parent), setup_(std::move(setup)) {
-  // Dialog 102: a fixed-size window with caption, system menu and minimise box.
+  // A fixed-size window with caption, system menu and minimise box.
   setWindowTitle(QStringLiteral("Quarrystream"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

@@ -46,7 +46,7 @@ extern const QString kPostExecutionNote;
 MainWindowControls CreateMainWindowControls(QWidget* client, const DialogUnits& units,
                                             const std::function<void(int)>& on_command);
 
-// Menu 129: "File" and "Help".
+// The menu bar: "File" and "Help".
 QMenuBar* CreateMainMenu(QWidget* parent, const std::function<void(int)>& on_command);
 
 // The tray icon's menu: "Show window" first, each item's command in its action's data
