@@ -151,4 +151,9 @@ std::string MirrowenSettingsFile() {
   return folder + (folder == "/" ? "" : "/") + "Mirrowen/Mirrowen.conf";
 }
 
+std::unique_ptr<SettingsStore> OpenProfileSettings(const std::string& settings_file) {
+  return std::make_unique<IniSettingsStore>(
+      RealFileSystem(), settings_file.empty() ? MirrowenSettingsFile() : settings_file);
+}
+
 }  // namespace qs
