@@ -45,7 +45,7 @@ class IniSettingsStore final : public SettingsStore {
   };
 
   // The group's values as the file holds them now (mutex_ held).
-  const std::map<std::string, ini::Value, std::less<>>& Current() const;
+  const std::map<std::string, std::string, std::less<>>& Current() const;
   bool ReadFile(std::string& data) const;
   void Write(std::string_view key, std::string_view written_value);
 
@@ -54,7 +54,7 @@ class IniSettingsStore final : public SettingsStore {
   mutable std::mutex mutex_;
   // The parsed group and the stamp of the file it came from. A read costs a stat while the file
   // stays the same, and the whole (tiny) file when it changed.
-  mutable std::map<std::string, ini::Value, std::less<>> values_;
+  mutable std::map<std::string, std::string, std::less<>> values_;
   mutable Stamp stamp_;
   mutable bool cached_ = false;
 };

@@ -122,7 +122,6 @@ TEST_F(IniSettingsStoreTest, HandEditedFilesReadAsQSettingsReadsThem) {
        kNoNumber},
       {"[Settings]\r\nPostExecution=crlf\r\nReScan=9\r\n", "crlf", 9},
       {"[Settings]\n  PostExecution  =  blank key  \n", "blank key", kNoNumber},
-      {"[Settings]\nPost%45xecution=escaped key\n", "escaped key", kNoNumber},
       {"; leading comment\n[Settings]\n;PostExecution=commented\nReScan=3\n", "default", 3},
       {"[Settings]\nno equals here\nPostExecution=after junk\n", "after junk", kNoNumber},
       {"[Settings]\nPostExecution=cont\\\n  inued\n", "cont  inued", kNoNumber},
