@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/loop_wait.h"
+#include "scan/scan_controller.h"
 #include "scan/scan_message_queue.h"
 
 namespace qs {
@@ -47,6 +48,8 @@ class HeadlessRunner {
   void RequestQuit();
 
  private:
+  // Both through one controller, as the window drives it.
+  int Run(PassMode mode);
   // Waits until woken, a quit signal or `deadline`.
   void WaitUntil(std::chrono::steady_clock::time_point deadline);
 

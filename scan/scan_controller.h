@@ -33,6 +33,16 @@ class Sleeper;
 class WatchList;
 struct ScanWorker;
 
+// Who drives the controller. The window leaves an early end on screen until "Force stop scan" and
+// drops what the worker posts after Shutdown. The headless runner is unattended: sets completed
+// and failures posted before Shutdown are still handled after it. One pass runs a single pass:
+// at its end no countdown starts and Outcome() tells how it ended; a "finished" posted after
+// Shutdown still counts.
+enum class PassMode { kWindow, kHeadless, kOnePass };
+
+// How the pass of a one-pass controller stands.
+enum class PassOutcome { kUnderWay, kFinished, kEndedEarly, kNotStarted };
+
 // Everything named here must outlive the controller; the sink must also outlive any worker, which
 // the controller's destructor stops and joins.
 struct ScanControllerSetup {
@@ -52,6 +62,7 @@ struct ScanControllerSetup {
   // Where every row's report of the last pass that ended normally is kept for
   // `quarrystream --status` (LastPassReportPath); empty: nowhere.
   std::string report_path{};
+  PassMode mode = PassMode::kWindow;
 };
 
 class ScanController {
@@ -98,6 +109,8 @@ class ScanController {
   // The worker's pass has returned after an early end (a stop request or a failure); nothing
   // will reach the controller from it. Unattended front ends call OnForceStopScan then.
   bool PassEndedEarly() const;
+  // kUnderWay until a one-pass controller's pass is over.
+  PassOutcome Outcome() const { return outcome_; }
 
  private:
   void StartCountdown();
@@ -105,12 +118,15 @@ class ScanController {
   void SaveReports() const;
   void ResetProgress();
   std::int64_t ReScanSeconds() const;
+  // Ends the pass of a one-pass controller (true) or starts the countdown to the next one.
+  bool EndOnePass(PassOutcome outcome);
 
   ScanControllerSetup setup_;
   std::unique_ptr<ScanWorker> worker_;
   std::int64_t countdown_ = 0;
   int countdown_running_ = 0;
   bool shut_down_ = false;
+  PassOutcome outcome_ = PassOutcome::kUnderWay;
   std::map<std::int64_t, RowReport> reports_;  // of the pass under way, by row
 };
 
