@@ -78,8 +78,8 @@ SystemError StartDetached(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-HeadlessRunner::HeadlessRunner(HeadlessSetup setup)
-    : setup_(std::move(setup)), wait_(setup_.quit_on_signals) {}
+HeadlessRunner::HeadlessRunner(const HeadlessSetup& setup)
+    : setup_(setup), wait_(setup_.quit_on_signals) {}
 
 void HeadlessRunner::Sink::Post(ScanMessage message) {
   const bool urgent = message.id == WM_SCAN_SETCOMPLETE || message.id == WM_SCAN_FINISHED;
@@ -116,19 +116,18 @@ int HeadlessRunner::Run(PassMode mode) {
                           ReadText(*setup_.settings, Setting::PostExecution), &row_count);
   CompanionCompletion completion(*setup_.settings, *setup_.fs, sink_, setup_.executable_directory);
   LoopTimer timer;
-  ScanControllerSetup controller_setup;
-  controller_setup.watch_list = setup_.list;
-  controller_setup.settings = setup_.settings;
-  controller_setup.fs = setup_.fs;
-  controller_setup.completion = &completion;
-  controller_setup.sink = &sink_;
-  controller_setup.display = &display;
-  controller_setup.timer = &timer;
-  controller_setup.start_command = StartDetached;
-  controller_setup.log = setup_.log;
-  controller_setup.report_path = setup_.report_path;
-  controller_setup.mode = mode;
-  ScanController controller(controller_setup);
+  ScanController controller({{.watch_list = setup_.list,
+                              .sink = &sink_,
+                              .settings = setup_.settings,
+                              .fs = setup_.fs,
+                              .completion = &completion,
+                              .log = setup_.log},
+                             &display,
+                             &timer,
+                             nullptr,
+                             StartDetached,
+                             setup_.report_path,
+                             mode});
 
   if (!one_pass) {
     display.Print("Watching " + std::to_string(row_count) + " entries of " +

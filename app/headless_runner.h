@@ -36,7 +36,8 @@ struct HeadlessSetup {
 
 class HeadlessRunner {
  public:
-  explicit HeadlessRunner(HeadlessSetup setup);
+  // `setup` must outlive the runner.
+  explicit HeadlessRunner(const HeadlessSetup& setup);
 
   // Passes on the countdown until RequestQuit; then stops the worker, saves dirs.cfg and
   // returns 0.
@@ -65,7 +66,7 @@ class HeadlessRunner {
     HeadlessRunner& runner_;
   };
 
-  HeadlessSetup setup_;
+  const HeadlessSetup& setup_;
   ScanMessageQueue queue_;
   Sink sink_{*this};
   LoopWait wait_;

@@ -72,8 +72,7 @@ void ScanController::StartScan() {
     return;
   }
   reports_.clear();
-  worker_ = StartScanWorker({setup_.sink, setup_.watch_list, setup_.settings, setup_.fs,
-                             setup_.completion, setup_.checksum_threads, setup_.log});
+  worker_ = StartScanWorker(setup_);
   if (worker_ == nullptr) {
     // No thread could be made: stay idle and try again when the countdown runs out.
     setup_.display->SetStatusText(kStatusIdle);

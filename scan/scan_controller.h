@@ -45,20 +45,12 @@ enum class PassOutcome { kUnderWay, kFinished, kEndedEarly, kNotStarted };
 
 // Everything named here must outlive the controller; the sink must also outlive any worker, which
 // the controller's destructor stops and joins.
-struct ScanControllerSetup {
-  const WatchList* watch_list = nullptr;
-  const SettingsStore* settings = nullptr;
-  FileSystem* fs = nullptr;
-  CompletionActions* completion = nullptr;  // may be null: complete sets are then only recorded
-  ScanMessageSink* sink = nullptr;          // thread-safe; see the thread contract above
+struct ScanControllerSetup : ScanServices {
   ScanDisplay* display = nullptr;
   CountdownTimer* timer = nullptr;
   Sleeper* sleeper = nullptr;  // null: real sleeping
   // Starts the post-execution command's arguments; null: started for real, detached.
   ArgumentsStarter start_command;
-  unsigned checksum_threads = DefaultChecksumThreads();  // see ScanPassContext
-  // Shared with the worker; may be null. See ScanPassContext.
-  const EventLog* log = nullptr;
   // Where every row's report of the last pass that ended normally is kept for
   // `quarrystream --status` (LastPassReportPath); empty: nowhere.
   std::string report_path{};

@@ -102,12 +102,16 @@ class ScanControllerTest : public ::testing::Test {
   }
   std::unique_ptr<ScanController> MakeController(PassMode mode) {
     return std::make_unique<ScanController>(ScanControllerSetup{
-        &list_, &settings_, &fs_, nullptr, &sink_, &display_, &timer_, &sleeper_,
+        {.watch_list = &list_, .sink = &sink_, .settings = &settings_, .fs = &fs_},
+        &display_,
+        &timer_,
+        &sleeper_,
         [this](const Strings& arguments) {
           started_.push_back(arguments);
           return kErrorSuccess;
         },
-        DefaultChecksumThreads(), nullptr, temp_.Path("report"), mode});
+        temp_.Path("report"),
+        mode});
   }
   ~ScanControllerTest() override {
     fs_.listing_hold.Release();
@@ -526,7 +530,7 @@ TEST(ScanWorker, AnExitLeavesAWorkerStuckInAReadBehind) {
   static ScanMessageQueue queue;
   static ManualResetEvent read_returns;
   static ManualResetEvent thread_ended;
-  auto worker = std::make_unique<ScanWorker>(ScanWorkerSetup{&queue});
+  auto worker = std::make_unique<ScanWorker>(ScanServices{.sink = &queue});
   worker->pThread = std::thread([block = worker.get()] {
     read_returns.Wait();
     EndWorkerThread(block);
@@ -539,7 +543,7 @@ TEST(ScanWorker, AnExitLeavesAWorkerStuckInAReadBehind) {
 
 TEST(ScanWorker, StoppingABlockWhoseThreadNeverStartedDoesNotWait) {
   ScanMessageQueue queue;
-  ScanWorker worker(ScanWorkerSetup{&queue, nullptr, nullptr, nullptr, nullptr});
+  ScanWorker worker(ScanServices{.sink = &queue});
   RecordingSleeper sleeper;
   StopScanWorker(worker, sleeper);
   EXPECT_TRUE(worker.hStopEvent.IsSet());
