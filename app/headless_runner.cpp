@@ -98,14 +98,6 @@ void HeadlessRunner::WaitUntil(Clock::time_point deadline) {
     quit_.store(true);
 }
 
-int HeadlessRunner::RunContinuous() {
-  return Run(PassMode::kHeadless);
-}
-
-int HeadlessRunner::RunOnce() {
-  return Run(PassMode::kOnePass);
-}
-
 int HeadlessRunner::Run(PassMode mode) {
   const bool one_pass = mode == PassMode::kOnePass;
   const std::string& dirs_path = setup_.editor->dirs_path();

@@ -39,18 +39,15 @@ class HeadlessRunner {
   // `setup` must outlive the runner.
   explicit HeadlessRunner(const HeadlessSetup& setup);
 
-  // Passes on the countdown until RequestQuit; then stops the worker, saves dirs.cfg and
-  // returns 0.
-  int RunContinuous();
-  // One pass: 0 after a normal end, 1 after an early end (or a quit request).
-  int RunOnce();
+  // kHeadless: passes on the countdown until RequestQuit; then stops the worker, saves dirs.cfg
+  // and returns 0. kOnePass: one pass, 0 after a normal end, 1 after an early end (or a quit
+  // request). Both through one controller, as the window drives it.
+  int Run(PassMode mode);
 
   // Any thread.
   void RequestQuit();
 
  private:
-  // Both through one controller, as the window drives it.
-  int Run(PassMode mode);
   // Waits until woken, a quit signal or `deadline`.
   void WaitUntil(std::chrono::steady_clock::time_point deadline);
 

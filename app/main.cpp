@@ -139,5 +139,6 @@ int main(int argc, char** argv) {
   setup.report_path = qs::LastPassReportPath(profile.dirs_cfg);
   // Before any worker thread, so that every thread inherits the blocked signals.
   qs::HeadlessRunner runner(setup);
-  return options.mode == qs::RunMode::kHeadless ? runner.RunContinuous() : runner.RunOnce();
+  return runner.Run(options.mode == qs::RunMode::kHeadless ? qs::PassMode::kHeadless
+                                                           : qs::PassMode::kOnePass);
 }

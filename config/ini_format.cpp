@@ -51,62 +51,38 @@ void AppendUnit(std::string& out, unsigned unit) {
   }
 }
 
-// A logical line: inside quotes or after a backslash it runs over line breaks; an unquoted ';'
-// ends it, the rest of the physical line being a comment.
+// A line as QSettings writes it; an unquoted ';' ends it, the rest of the line being a comment.
+// (QSettings also reads quoted values and backslashes across line breaks, which it never writes.)
 struct Line {
   std::size_t start = 0;
   std::size_t end = 0;
   std::size_t equals = kNone;  // the first '=' outside quotes
 };
 
-// The line at `pos`, after blanks, empty lines and comment lines; false at the end of the data.
+// The line at `pos`, after blanks and empty lines; false at the end of the data.
 bool NextLine(std::string_view data, std::size_t& pos, Line& line) {
-  std::size_t start = pos;
-  while (start < data.size() && IsLineSpace(data[start])) {
-    ++start;
+  while (pos < data.size() && IsLineSpace(data[pos])) {
+    ++pos;
   }
-  line.equals = kNone;
+  line = {pos, kNone, kNone};
   bool quoted = false;
-  bool ended = false;
-  std::size_t i = start;
-  while (i < data.size() && !ended) {
-    const char c = data[i++];
-    if (c == '=') {
-      if (!quoted && line.equals == kNone) {
-        line.equals = i - 1;
-      }
-    } else if (IsBreak(c)) {
-      ended = !quoted;
-    } else if (c == '\\') {
-      if (i < data.size()) {
-        const char escaped = data[i++];
-        if (i < data.size() && IsBreak(escaped) && IsBreak(data[i]) && data[i] != escaped) {
-          ++i;  // \r\n or \n\r after a backslash: one continued line
-        }
-      }
+  for (; pos < data.size() && !IsBreak(data[pos]); ++pos) {
+    const char c = data[pos];
+    if (line.end != kNone) {
+      continue;  // the comment
+    }
+    if (c == '\\' && pos + 1 < data.size() && !IsBreak(data[pos + 1])) {
+      ++pos;
     } else if (c == '"') {
       quoted = !quoted;
-    } else if (c == ';') {
-      if (i == start + 1) {  // a comment line
-        while (i < data.size() && !IsBreak(data[i])) {
-          ++i;
-        }
-        while (i < data.size() && IsLineSpace(data[i])) {
-          ++i;
-        }
-        start = i;
-      } else {
-        ended = !quoted;
-      }
+    } else if (c == '=' && !quoted && line.equals == kNone) {
+      line.equals = pos;
+    } else if (c == ';' && !quoted) {
+      line.end = pos;
     }
   }
-  if (ended) {
-    --i;  // the break or the ';' belongs to what follows
-  }
-  pos = i;
-  line.start = start;
-  line.end = i;
-  return i > start;
+  line.end = std::min(line.end, pos);
+  return line.start < data.size();
 }
 
 std::size_t FirstLine(std::string_view data) {

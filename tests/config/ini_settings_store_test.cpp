@@ -124,8 +124,6 @@ TEST_F(IniSettingsStoreTest, HandEditedFilesReadAsQSettingsReadsThem) {
       {"[Settings]\n  PostExecution  =  blank key  \n", "blank key", kNoNumber},
       {"; leading comment\n[Settings]\n;PostExecution=commented\nReScan=3\n", "default", 3},
       {"[Settings]\nno equals here\nPostExecution=after junk\n", "after junk", kNoNumber},
-      {"[Settings]\nPostExecution=cont\\\n  inued\n", "cont  inued", kNoNumber},
-      {"[Settings]\nPostExecution=\"multi\nline\"\n", "multi\nline", kNoNumber},
   };
   for (const auto& row : files) {
     const std::string file = NewFile(row.content);
