@@ -1,4 +1,4 @@
-// The INI text QSettings (Qt 6) reads and writes on Linux: its logical lines, sections and the
+// The INI text QSettings (Qt 6) reads and writes on Linux: its lines, sections and the
 // escaping and quoting of values, so that the file stays shared with programs that use QSettings.
 // Pure functions over the file's bytes (UTF-8).
 #pragma once

@@ -1,5 +1,5 @@
-// The settings file of the program and the companion: the bytes QSettings writes for a text read
-// back as that text, the store writes the same bytes, and hand edits read as QSettings reads them.
+// The settings file: the bytes QSettings writes for a text read back as that text, the store
+// writes the same bytes, and hand edits read as QSettings reads them.
 #include "config/ini_settings_store.h"
 
 #include <gtest/gtest.h>
