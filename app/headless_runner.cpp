@@ -2,9 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <chrono>
-#include <map>
 #include <optional>
 
 #include "app/terminal_display.h"
@@ -16,9 +14,7 @@
 #include "platform/file_system.h"
 #include "scan/companion_completion.h"
 #include "scan/countdown_timer.h"
-#include "scan/post_execution.h"
 #include "scan/scan_controller.h"
-#include "scan/scan_worker.h"
 
 namespace qs {
 
@@ -82,8 +78,8 @@ SystemError StartDetached(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-HeadlessRunner::HeadlessRunner(HeadlessSetup setup)
-    : setup_(std::move(setup)), wait_(setup_.quit_on_signals) {}
+HeadlessRunner::HeadlessRunner(const HeadlessSetup& setup)
+    : setup_(setup), wait_(setup_.quit_on_signals) {}
 
 void HeadlessRunner::Sink::Post(ScanMessage message) {
   const bool urgent = message.id == WM_SCAN_SETCOMPLETE || message.id == WM_SCAN_FINISHED;
@@ -102,7 +98,8 @@ void HeadlessRunner::WaitUntil(Clock::time_point deadline) {
     quit_.store(true);
 }
 
-int HeadlessRunner::RunContinuous() {
+int HeadlessRunner::Run(PassMode mode) {
+  const bool one_pass = mode == PassMode::kOnePass;
   const std::string& dirs_path = setup_.editor->dirs_path();
   auto loaded_change = LastChange(dirs_path);
   setup_.editor->LoadDirs();
@@ -111,27 +108,29 @@ int HeadlessRunner::RunContinuous() {
                           ReadText(*setup_.settings, Setting::PostExecution), &row_count);
   CompanionCompletion completion(*setup_.settings, *setup_.fs, sink_, setup_.executable_directory);
   LoopTimer timer;
-  ScanControllerSetup controller_setup;
-  controller_setup.watch_list = setup_.list;
-  controller_setup.settings = setup_.settings;
-  controller_setup.fs = setup_.fs;
-  controller_setup.completion = &completion;
-  controller_setup.sink = &sink_;
-  controller_setup.display = &display;
-  controller_setup.timer = &timer;
-  controller_setup.start_command = StartDetached;
-  controller_setup.log = setup_.log;
-  controller_setup.report_path = setup_.report_path;
-  ScanController controller(controller_setup);
+  ScanController controller({{.watch_list = setup_.list,
+                              .sink = &sink_,
+                              .settings = setup_.settings,
+                              .fs = setup_.fs,
+                              .completion = &completion,
+                              .log = setup_.log},
+                             &display,
+                             &timer,
+                             nullptr,
+                             StartDetached,
+                             setup_.report_path,
+                             mode});
 
-  display.Print("Watching " + std::to_string(row_count) + " entries of " +
-                setup_.editor->dirs_path());
+  if (!one_pass) {
+    display.Print("Watching " + std::to_string(row_count) + " entries of " +
+                  setup_.editor->dirs_path());
+  }
   controller.Initialise();
 
   // A pass that ends early posts nothing and leaves the window waiting for the user's "Force
-  // stop scan". Unattended, nobody would press it: the runner reports the early end and does it
-  // itself, so the countdown goes on.
-  while (!quit_.load()) {
+  // stop scan". Unattended, nobody would press it: the runner does it itself (the pass has said
+  // why, as a failure), so the countdown goes on or the one pass is over.
+  while (!quit_.load() && controller.Outcome() == PassOutcome::kUnderWay) {
     const auto now = Clock::now();
     auto deadline = now + kWorkerPoll;
     if (timer.next_tick() && *timer.next_tick() < deadline)
@@ -139,45 +138,36 @@ int HeadlessRunner::RunContinuous() {
     WaitUntil(deadline);
 
     ScanMessage message;
-    while (queue_.TryTake(message)) {
-      if (message.id == WM_SCAN_SETCOMPLETE && message.texts) {
-        display.Print(CompleteSetLine(message.texts->volume_text));
-      } else if (message.id == WM_SCAN_FINISHED && controller.HasWorker()) {
-        display.Print("Pass finished");
-      }
+    while (queue_.TryTake(message))
       controller.Dispatch(std::move(message));
-    }
     if (quit_.load())
       break;
 
     // The file is the master copy: an edit from another process takes effect at once (the list
     // is shared with the worker under its lock, as the window's reloads are).
-    if (const auto change = LastChange(dirs_path); change && change != loaded_change) {
+    if (const auto change = LastChange(dirs_path); !one_pass && change && change != loaded_change) {
       loaded_change = change;
       setup_.editor->LoadDirs();
     }
     row_count = setup_.list->Count();
     if (timer.TakeDueTick(Clock::now()))
       controller.OnCountdownTimer(kCountdownTimerId);
-    if (controller.PassEndedEarly()) {
-      controller.OnForceStopScan();  // the pass has said why, as a failure
-    }
+    if (controller.PassEndedEarly())
+      controller.OnForceStopScan();
   }
 
+  // At most kExitStopLimit for the worker to leave its pass; what it posted until then is still
+  // handled.
   controller.Shutdown();
-  // Late messages: the texts of a set completed just before the stop still start the command,
-  // as the window would do before it closes.
   ScanMessage message;
-  while (queue_.TryTake(message)) {
-    if (message.id == WM_SCAN_SETCOMPLETE && message.texts) {
-      display.Print(CompleteSetLine(message.texts->volume_text));
-      const std::string failure = StartPostExecution(
-          std::move(message.texts), display.PostExecutionText(), StartDetached, setup_.log);
-      if (!failure.empty())
-        display.Print(failure);
-    } else if (message.id == WM_SCAN_FAILURE) {
-      display.Print(message.text);
-    }
+  while (queue_.TryTake(message))
+    controller.Dispatch(std::move(message));
+  if (one_pass) {
+    const PassOutcome outcome = controller.Outcome();
+    if (outcome == PassOutcome::kUnderWay || outcome == PassOutcome::kEndedEarly)
+      display.Print("Pass ended early");
+    display.Finish();
+    return outcome == PassOutcome::kFinished ? 0 : 1;
   }
   display.Finish();
   // The runner never changes the list itself. A file that another process changed since the
@@ -186,89 +176,6 @@ int HeadlessRunner::RunContinuous() {
     return 0;
   const bool saved = setup_.editor->SaveDirs();
   return saved ? 0 : 1;
-}
-
-int HeadlessRunner::RunOnce() {
-  setup_.editor->LoadDirs();
-  std::size_t row_count = setup_.list->Count();
-  TerminalDisplay display(setup_.out, setup_.live,
-                          ReadText(*setup_.settings, Setting::PostExecution), &row_count);
-  CompanionCompletion completion(*setup_.settings, *setup_.fs, sink_, setup_.executable_directory);
-  ScanWorkerSetup worker_setup;
-  worker_setup.sink = &sink_;
-  worker_setup.watch_list = setup_.list;
-  worker_setup.settings = setup_.settings;
-  worker_setup.fs = setup_.fs;
-  worker_setup.completion = &completion;
-  worker_setup.log = setup_.log;
-
-  std::unique_ptr<ScanWorker> worker = StartScanWorker(worker_setup);
-  if (!worker) {
-    display.Print("The scan worker could not be started");
-    return 1;
-  }
-  display.SetStatusText("Running");
-
-  std::map<std::int64_t, RowReport> reports;
-  auto handle = [&](ScanMessage message) {
-    switch (message.id) {
-      case WM_SCAN_ROWPROGRESS:
-        display.SetProgressPercent(message.wparam, kProgressColumn, message.lparam);
-        break;
-      case WM_SCAN_FILEPROGRESS:
-        display.SetFileProgress(message.lparam);
-        break;
-      case WM_SCAN_SETCOMPLETE:
-        if (message.texts) {
-          display.Print(CompleteSetLine(message.texts->volume_text));
-          const std::string failure = StartPostExecution(
-              std::move(message.texts), display.PostExecutionText(), StartDetached, setup_.log);
-          if (!failure.empty())
-            display.Print(failure);
-        }
-        break;
-      case WM_SCAN_ROWREPORT:
-        if (message.report)
-          reports[message.wparam] = std::move(*message.report);
-        break;
-      case WM_SCAN_FAILURE:
-        display.Print(message.text);
-        break;
-      default:
-        break;
-    }
-  };
-
-  // After a quit request the worker has kExitStopLimit to leave its pass, or is left behind.
-  std::optional<Clock::time_point> stop_deadline;
-  while (!worker->hDoneEvent.IsSet() && !(stop_deadline && Clock::now() >= *stop_deadline)) {
-    WaitUntil(stop_deadline ? std::min(*stop_deadline, Clock::now() + kWorkerPoll)
-                            : Clock::now() + kWorkerPoll);
-    if (quit_.load() && !stop_deadline) {
-      stop_deadline = Clock::now() + kExitStopLimit;
-      worker->hStopEvent.Set();
-    }
-    ScanMessage message;
-    while (queue_.TryTake(message))
-      handle(std::move(message));
-  }
-  bool normal_end = false;
-  if (worker->hDoneEvent.IsSet()) {
-    worker->pThread.join();  // it ends right after the done event
-    normal_end = worker->pass_result.load() == 1;
-  } else {
-    StopScanWorkerWithin(std::move(worker), std::chrono::milliseconds(0));
-  }
-  ScanMessage message;
-  while (queue_.TryTake(message))
-    handle(std::move(message));
-  if (normal_end && !setup_.report_path.empty())
-    setup_.fs->WriteFileAtomically(setup_.report_path,
-                                   FormatLastPass(setup_.list->Snapshot(), reports));
-  display.SetStatusText("Idle");
-  display.Print(normal_end ? "Pass finished" : "Pass ended early");
-  display.Finish();
-  return normal_end ? 0 : 1;
 }
 
 }  // namespace qs

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/loop_wait.h"
+#include "scan/scan_controller.h"
 #include "scan/scan_message_queue.h"
 
 namespace qs {
@@ -35,13 +36,13 @@ struct HeadlessSetup {
 
 class HeadlessRunner {
  public:
-  explicit HeadlessRunner(HeadlessSetup setup);
+  // `setup` must outlive the runner.
+  explicit HeadlessRunner(const HeadlessSetup& setup);
 
-  // Passes on the countdown until RequestQuit; then stops the worker, saves dirs.cfg and
-  // returns 0.
-  int RunContinuous();
-  // One pass: 0 after a normal end, 1 after an early end (or a quit request).
-  int RunOnce();
+  // kHeadless: passes on the countdown until RequestQuit; then stops the worker, saves dirs.cfg
+  // and returns 0. kOnePass: one pass, 0 after a normal end, 1 after an early end (or a quit
+  // request). Both through one controller, as the window drives it.
+  int Run(PassMode mode);
 
   // Any thread.
   void RequestQuit();
@@ -62,7 +63,7 @@ class HeadlessRunner {
     HeadlessRunner& runner_;
   };
 
-  HeadlessSetup setup_;
+  const HeadlessSetup& setup_;
   ScanMessageQueue queue_;
   Sink sink_{*this};
   LoopWait wait_;

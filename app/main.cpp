@@ -15,7 +15,7 @@
 #include "app/headless_runner.h"
 #include "app/settings_commands.h"
 #include "app/watch_list_commands.h"
-#include "config/settings_store.h"
+#include "config/ini_settings_store.h"
 #include "config/watch_list.h"
 #include "config/watch_list_editor.h"
 #include "platform/autostart.h"
@@ -27,27 +27,7 @@
 #include "platform/scan_lock.h"
 #include "scan/set_report.h"
 
-#ifdef _WIN32
-#include "app/qt_settings_store.h"
-#else
-#include "config/ini_settings_store.h"
-#endif
-
 namespace {
-
-// The settings file the desktop program and the companion use, read as QSettings reads it. On
-// Windows QSettings keeps the default profile in the registry, which only QSettings reads.
-std::unique_ptr<qs::SettingsStore> OpenSettings(const qs::ProfileLocation& profile) {
-#ifdef _WIN32
-  if (profile.settings_file.empty())
-    return std::make_unique<qs::QtSettingsStore>();
-  return std::make_unique<qs::QtSettingsStore>(QString::fromStdString(profile.settings_file));
-#else
-  return std::make_unique<qs::IniSettingsStore>(
-      qs::RealFileSystem(),
-      profile.settings_file.empty() ? qs::MirrowenSettingsFile() : profile.settings_file);
-#endif
-}
 
 // A profile folder keeps the log too, and the companion started from here inherits the place.
 // Before any thread exists: the environment is not safe to change once others may read it.
@@ -116,7 +96,7 @@ int main(int argc, char** argv) {
 
   const qs::ProfileLocation profile = qs::ResolveProfile(options.profile);
   qs::EnsureParentDirectory(profile.dirs_cfg);
-  auto settings = OpenSettings(profile);
+  auto settings = qs::OpenProfileSettings(profile.settings_file);
   qs::FileSystem& fs = qs::RealFileSystem();
   qs::WatchList list;
   qs::ConsoleMessages messages;
@@ -159,5 +139,6 @@ int main(int argc, char** argv) {
   setup.report_path = qs::LastPassReportPath(profile.dirs_cfg);
   // Before any worker thread, so that every thread inherits the blocked signals.
   qs::HeadlessRunner runner(setup);
-  return options.mode == qs::RunMode::kHeadless ? runner.RunContinuous() : runner.RunOnce();
+  return runner.Run(options.mode == qs::RunMode::kHeadless ? qs::PassMode::kHeadless
+                                                           : qs::PassMode::kOnePass);
 }

@@ -121,19 +121,18 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
       *setup_.settings, *setup_.fs, queue_, setup_.executable_directory, setup_.start_companion);
   timer_ = std::make_unique<QtCountdownTimer>(
       [this] { controller_->OnCountdownTimer(kCountdownTimerId); });
-  ScanControllerSetup controller_setup;
-  controller_setup.watch_list = &list_;
-  controller_setup.settings = setup_.settings;
-  controller_setup.fs = setup_.fs;
-  controller_setup.completion = completion_.get();
-  controller_setup.sink = &queue_;
-  controller_setup.display = this;
-  controller_setup.timer = timer_.get();
-  controller_setup.sleeper = setup_.sleeper;
-  controller_setup.start_command = setup_.start_command;
-  controller_setup.log = setup_.log;
-  controller_setup.report_path = LastPassReportPath(setup_.dirs_path);
-  controller_ = std::make_unique<ScanController>(controller_setup);
+  controller_ =
+      std::make_unique<ScanController>(ScanControllerSetup{{.watch_list = &list_,
+                                                            .sink = &queue_,
+                                                            .settings = setup_.settings,
+                                                            .fs = setup_.fs,
+                                                            .completion = completion_.get(),
+                                                            .log = setup_.log},
+                                                           this,
+                                                           timer_.get(),
+                                                           setup_.sleeper,
+                                                           setup_.start_command,
+                                                           LastPassReportPath(setup_.dirs_path)});
   hidden_window_ = std::make_unique<HiddenWindow>(
       HiddenWindow::Target{[this](const std::string& text) { OnCopyData(text); },
                            [this] { OnTerminateRequest(); }},

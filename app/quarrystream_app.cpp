@@ -10,8 +10,8 @@
 #include "app/main_window.h"
 #include "app/program_version.h"
 #include "app/qt_desktop_dialogs.h"
-#include "app/qt_settings_store.h"
 #include "app/signal_watcher.h"
+#include "config/ini_settings_store.h"
 #include "config/user_messages.h"
 #include "platform/autostart.h"
 #include "platform/crash_handler.h"
@@ -72,13 +72,6 @@ class TerminateForwarder {
   bool pending_ = false;
 };
 
-std::unique_ptr<QtSettingsStore> OpenSettings(const ProfileLocation& profile) {
-  if (profile.settings_file.empty()) {
-    return std::make_unique<QtSettingsStore>();
-  }
-  return std::make_unique<QtSettingsStore>(QString::fromStdString(profile.settings_file));
-}
-
 }  // namespace
 
 SecondInstanceResult HandleSecondInstance(const std::string& command_line,
@@ -110,7 +103,7 @@ int QuarrystreamApp::Run(const CommandOptions& options, int argc, char** argv) {
 
   // The main window object, not yet shown, with what it owns.
   const ProfileLocation profile = ResolveProfile(options.profile);
-  std::unique_ptr<QtSettingsStore> settings = OpenSettings(profile);
+  std::unique_ptr<SettingsStore> settings = OpenProfileSettings(profile.settings_file);
   Autostart autostart;
   QtDesktopDialogs dialogs(
       [&settings, &autostart](QWidget* owner) { RunSettingsDialog(owner, *settings, autostart); });

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "scan/set_report.h"
+
 namespace qs {
 
 TerminalDisplay::TerminalDisplay(std::FILE* out, bool live, std::string post_execution,
@@ -68,6 +70,10 @@ void TerminalDisplay::Print(const std::string& line) {
 
 void TerminalDisplay::ReportFailure(std::int64_t /*row*/, std::string_view text) {
   Print(std::string(text));
+}
+
+void TerminalDisplay::ShowSetComplete(const std::string& volume_text) {
+  Print(CompleteSetLine(volume_text));
 }
 
 void TerminalDisplay::Finish() {

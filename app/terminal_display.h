@@ -25,6 +25,8 @@ class TerminalDisplay final : public ScanDisplay {
   std::string PostExecutionText() const override { return post_execution_; }
   // Printed as a plain line, as the log has it.
   void ReportFailure(std::int64_t row, std::string_view text) override;
+  void ShowSetComplete(const std::string& volume_text) override;
+  void ShowPassFinished() override { Print("Pass finished"); }
 
   // A plain line, stamped with the local time.
   void Print(const std::string& line);

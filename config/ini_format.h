@@ -1,33 +1,22 @@
-// The INI text QSettings (Qt 6) reads and writes on Linux: its logical lines, sections, key
-// escapes and the escaping and quoting of values, so that a program without Qt shares the file
-// with programs that use it. Pure functions over the file's bytes (UTF-8).
+// The INI text QSettings (Qt 6) reads and writes on Linux: its lines, sections and the
+// escaping and quoting of values, so that the file stays shared with programs that use QSettings.
+// Pure functions over the file's bytes (UTF-8).
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace qs::ini {
 
-// A value as QSettings would hand it back.
-struct Value {
-  enum class Kind {
-    kText,     // a string (also the bytes of @ByteArray(...))
-    kList,     // unquoted commas made a list of strings
-    kInvalid,  // @Invalid(): reads as a missing value
-    kTyped,    // any other typed value (@Variant, @Rect, a list holding one): no text, no number
-  };
-  Kind kind = Kind::kText;
-  std::string text;
-  std::vector<std::string> list;
-};
-
-// Every key of the sections named `group` ("Settings") in `data`, by its name inside the group,
-// as QSettings reads them: a later definition wins. (QSettings looks up a key of a group in that
-// group's sections only, so a [General] line "Settings\Key=" does not count.)
-std::map<std::string, Value, std::less<>> ReadGroup(std::string_view data, std::string_view group);
+// Every key of the sections named `group` ("Settings") in `data` with its text as QSettings
+// hands it back (a later definition wins; @Invalid() counts as none). QSettings looks up a key of
+// a group in that group's sections only, so a [General] line "Settings\Key=" does not count.
+// Keys and section names are taken as they stand: the program's own are plain ASCII, which
+// QSettings writes unescaped.
+std::map<std::string, std::string, std::less<>> ReadGroup(std::string_view data,
+                                                          std::string_view group);
 
 // `data` with `key` of `group` set to `written_value` (already escaped by EscapeText or a
 // number), every other byte kept: other groups, comments and the order of the file stay as they

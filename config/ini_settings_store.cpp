@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <numeric>
 
 #include "platform/file_system.h"
 #include "platform/profile_paths.h"
@@ -47,35 +46,14 @@ std::int32_t IniSettingsStore::ReadInt(std::string_view key, std::int32_t defaul
   const auto& values = Current();
   const auto found = values.find(key);
   std::int32_t number = 0;
-  if (found == values.end() || found->second.kind != ini::Value::Kind::kText ||
-      !ini::ParseInt(found->second.text, number)) {
-    return default_value;
-  }
-  return number;
+  return found != values.end() && ini::ParseInt(found->second, number) ? number : default_value;
 }
 
 std::string IniSettingsStore::ReadText(std::string_view key, std::string_view default_value) const {
   std::lock_guard lock(mutex_);
   const auto& values = Current();
   const auto found = values.find(key);
-  if (found == values.end() || found->second.kind == ini::Value::Kind::kInvalid) {
-    return std::string(default_value);
-  }
-  const ini::Value& value = found->second;
-  switch (value.kind) {
-    case ini::Value::Kind::kList:
-      // An INI value with unquoted commas, as a hand edit leaves it, is joined back.
-      if (value.list.empty()) {
-        return {};
-      }
-      return std::accumulate(
-          std::next(value.list.begin()), value.list.end(), value.list.front(),
-          [](std::string joined, const std::string& item) { return joined + ", " + item; });
-    case ini::Value::Kind::kTyped:
-      return {};
-    default:
-      return value.text;
-  }
+  return found == values.end() ? std::string(default_value) : found->second;
 }
 
 void IniSettingsStore::WriteInt(std::string_view key, std::int32_t value) {
@@ -99,7 +77,7 @@ void IniSettingsStore::Write(std::string_view key, std::string_view written_valu
   cached_ = false;
 }
 
-const std::map<std::string, ini::Value, std::less<>>& IniSettingsStore::Current() const {
+const std::map<std::string, std::string, std::less<>>& IniSettingsStore::Current() const {
   Stamp now;
   struct stat info {};
   bool stamped = ::stat(path_.c_str(), &info) == 0;
@@ -149,6 +127,11 @@ std::string MirrowenSettingsFile() {
     folder.pop_back();
   }
   return folder + (folder == "/" ? "" : "/") + "Mirrowen/Mirrowen.conf";
+}
+
+std::unique_ptr<SettingsStore> OpenProfileSettings(const std::string& settings_file) {
+  return std::make_unique<IniSettingsStore>(
+      RealFileSystem(), settings_file.empty() ? MirrowenSettingsFile() : settings_file);
 }
 
 }  // namespace qs

@@ -1,6 +1,6 @@
-// The settings store of the programs that run without Qt (the headless modes): the very INI file
-// QSettings keeps on Linux, group [Settings], read and written as QSettings does, so that the
-// desktop program and the companion see the same values.
+// The program's settings store on Linux, for the window, the settings dialog and the headless
+// modes alike: the INI file QSettings keeps, group [Settings], read and written as QSettings does,
+// so that the companion and a QSettings-based build see the same values.
 //
 // Thread contract: any thread may call anything; one write and one read never interleave.
 #pragma once
@@ -9,6 +9,7 @@
 
 #include <ctime>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -44,7 +45,7 @@ class IniSettingsStore final : public SettingsStore {
   };
 
   // The group's values as the file holds them now (mutex_ held).
-  const std::map<std::string, ini::Value, std::less<>>& Current() const;
+  const std::map<std::string, std::string, std::less<>>& Current() const;
   bool ReadFile(std::string& data) const;
   void Write(std::string_view key, std::string_view written_value);
 
@@ -53,7 +54,7 @@ class IniSettingsStore final : public SettingsStore {
   mutable std::mutex mutex_;
   // The parsed group and the stamp of the file it came from. A read costs a stat while the file
   // stays the same, and the whole (tiny) file when it changed.
-  mutable std::map<std::string, ini::Value, std::less<>> values_;
+  mutable std::map<std::string, std::string, std::less<>> values_;
   mutable Stamp stamp_;
   mutable bool cached_ = false;
 };
@@ -62,5 +63,9 @@ class IniSettingsStore final : public SettingsStore {
 // /Mirrowen/Mirrowen.conf. (QSettings also falls back to the organisation file and the system
 // folders when reading; the program never puts settings there.)
 std::string MirrowenSettingsFile();
+
+// The store of a profile: its file, or the Mirrowen file when `settings_file` is empty. (A build
+// that keeps settings in the Windows registry defines this over QSettings instead.)
+std::unique_ptr<SettingsStore> OpenProfileSettings(const std::string& settings_file);
 
 }  // namespace qs

@@ -59,6 +59,7 @@ void PassOver(std::string_view state, std::size_t read_size) {
   context.completion = &completion;
   context.stop_event = &stop;
   context.done_event = &done;
+  context.checksum_threads = 1;
   Require(qs::ScanThreadProc(context) == 1, "the pass ends normally");
   Require(done.IsSet(), "the pass says it is done");
 

@@ -23,6 +23,13 @@ std::string CountdownText(std::int64_t seconds) {
   return std::to_string(seconds) + " s";
 }
 
+// What an unattended controller still does after Shutdown: a set completed just before the stop
+// still starts its command and a failure is still told, as the window would before it closes.
+bool LateMessageHandled(PassMode mode, std::uint32_t id) {
+  return (mode != PassMode::kWindow && (id == WM_SCAN_SETCOMPLETE || id == WM_SCAN_FAILURE)) ||
+         (mode == PassMode::kOnePass && id == WM_SCAN_FINISHED);
+}
+
 }  // namespace
 
 std::string StartPostExecution(std::unique_ptr<SetCompleteTexts> texts, std::string_view field_text,
@@ -65,12 +72,13 @@ void ScanController::StartScan() {
     return;
   }
   reports_.clear();
-  worker_ = StartScanWorker({setup_.sink, setup_.watch_list, setup_.settings, setup_.fs,
-                             setup_.completion, setup_.checksum_threads, setup_.log});
+  worker_ = StartScanWorker(setup_);
   if (worker_ == nullptr) {
     // No thread could be made: stay idle and try again when the countdown runs out.
     setup_.display->SetStatusText(kStatusIdle);
-    StartCountdown();
+    if (EndOnePass(PassOutcome::kNotStarted)) {
+      setup_.display->ReportFailure(-1, "The scan worker could not be started");
+    }
     return;
   }
   setup_.display->SetStatusText(kStatusRunning);
@@ -104,10 +112,15 @@ void ScanController::OnScanFinished() {
   if (worker_ != nullptr && !worker_->relay.FinishedPosted()) {
     return;
   }
+  // Only a one-pass controller hears of a pass after Shutdown: it is the pass it ran.
+  const bool current = worker_ != nullptr || shut_down_;
   StopScan();
   SaveReports();
   setup_.display->SetStatusText(kStatusIdle);
-  StartCountdown();
+  if (current) {
+    setup_.display->ShowPassFinished();
+  }
+  EndOnePass(PassOutcome::kFinished);
   ResetProgress();
 }
 
@@ -121,7 +134,7 @@ void ScanController::OnForceStartScan() {
 void ScanController::OnForceStopScan() {
   StopScan();
   setup_.display->SetStatusText(kStatusIdle);
-  StartCountdown();
+  EndOnePass(PassOutcome::kEndedEarly);
   ResetProgress();
 }
 
@@ -155,6 +168,9 @@ void ScanController::OnScanFileProgress(std::int64_t percent) {
 
 void ScanController::OnSetComplete(std::unique_ptr<SetCompleteTexts> texts,
                                    std::string_view field_text) {
+  if (texts != nullptr) {
+    setup_.display->ShowSetComplete(texts->volume_text);
+  }
   const std::string failure =
       StartPostExecution(std::move(texts), field_text, setup_.start_command, setup_.log);
   if (!failure.empty()) {
@@ -163,7 +179,7 @@ void ScanController::OnSetComplete(std::unique_ptr<SetCompleteTexts> texts,
 }
 
 void ScanController::Dispatch(ScanMessage message) {
-  if (shut_down_) {
+  if (shut_down_ && !LateMessageHandled(setup_.mode, message.id)) {
     return;
   }
   switch (message.id) {
@@ -239,6 +255,17 @@ void ScanController::SaveReports() const {
   }
   setup_.fs->WriteFileAtomically(setup_.report_path,
                                  FormatLastPass(setup_.watch_list->Snapshot(), reports_));
+}
+
+bool ScanController::EndOnePass(PassOutcome outcome) {
+  if (setup_.mode != PassMode::kOnePass) {
+    StartCountdown();
+    return false;
+  }
+  if (outcome_ == PassOutcome::kUnderWay) {
+    outcome_ = outcome;
+  }
+  return true;
 }
 
 std::int64_t ScanController::ReScanSeconds() const {

@@ -33,25 +33,28 @@ class Sleeper;
 class WatchList;
 struct ScanWorker;
 
+// Who drives the controller. The window leaves an early end on screen until "Force stop scan" and
+// drops what the worker posts after Shutdown. The headless runner is unattended: sets completed
+// and failures posted before Shutdown are still handled after it. One pass runs a single pass:
+// at its end no countdown starts and Outcome() tells how it ended; a "finished" posted after
+// Shutdown still counts.
+enum class PassMode { kWindow, kHeadless, kOnePass };
+
+// How the pass of a one-pass controller stands.
+enum class PassOutcome { kUnderWay, kFinished, kEndedEarly, kNotStarted };
+
 // Everything named here must outlive the controller; the sink must also outlive any worker, which
 // the controller's destructor stops and joins.
-struct ScanControllerSetup {
-  const WatchList* watch_list = nullptr;
-  const SettingsStore* settings = nullptr;
-  FileSystem* fs = nullptr;
-  CompletionActions* completion = nullptr;  // may be null: complete sets are then only recorded
-  ScanMessageSink* sink = nullptr;          // thread-safe; see the thread contract above
+struct ScanControllerSetup : ScanServices {
   ScanDisplay* display = nullptr;
   CountdownTimer* timer = nullptr;
   Sleeper* sleeper = nullptr;  // null: real sleeping
   // Starts the post-execution command's arguments; null: started for real, detached.
   ArgumentsStarter start_command;
-  unsigned checksum_threads = DefaultChecksumThreads();  // see ScanPassContext
-  // Shared with the worker; may be null. See ScanPassContext.
-  const EventLog* log = nullptr;
   // Where every row's report of the last pass that ended normally is kept for
   // `quarrystream --status` (LastPassReportPath); empty: nowhere.
   std::string report_path{};
+  PassMode mode = PassMode::kWindow;
 };
 
 class ScanController {
@@ -98,6 +101,8 @@ class ScanController {
   // The worker's pass has returned after an early end (a stop request or a failure); nothing
   // will reach the controller from it. Unattended front ends call OnForceStopScan then.
   bool PassEndedEarly() const;
+  // kUnderWay until a one-pass controller's pass is over.
+  PassOutcome Outcome() const { return outcome_; }
 
  private:
   void StartCountdown();
@@ -105,12 +110,15 @@ class ScanController {
   void SaveReports() const;
   void ResetProgress();
   std::int64_t ReScanSeconds() const;
+  // Ends the pass of a one-pass controller (true) or starts the countdown to the next one.
+  bool EndOnePass(PassOutcome outcome);
 
   ScanControllerSetup setup_;
   std::unique_ptr<ScanWorker> worker_;
   std::int64_t countdown_ = 0;
   int countdown_running_ = 0;
   bool shut_down_ = false;
+  PassOutcome outcome_ = PassOutcome::kUnderWay;
   std::map<std::int64_t, RowReport> reports_;  // of the pass under way, by row
 };
 

@@ -34,6 +34,10 @@ class ScanDisplay {
   // A failure the user should hear of now (a volume that failed its CRC, a program that could
   // not be started); it is in the log already. The window shows it while hidden in the tray.
   virtual void ReportFailure(std::int64_t /*row*/, std::string_view /*text*/) {}
+  // A complete set about to be handed to the post-execution command (the terminal prints it).
+  virtual void ShowSetComplete(const std::string& /*volume_text*/) {}
+  // A pass has ended normally (the terminal prints it).
+  virtual void ShowPassFinished() {}
 };
 
 inline constexpr int kProgressColumn = 3;

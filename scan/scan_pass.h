@@ -14,27 +14,31 @@ namespace qs {
 
 class EventLog;
 
-// What a pass works with. The events and the gate are shared with the window's thread; the
-// rest is only read during the pass. Every pointer not marked "may be null" is required.
-struct ScanPassContext {
+// 2 when the machine has a second core to give the checksums, else 1.
+unsigned DefaultChecksumThreads();
+
+// What passes work with, set up once by the front end and handed by reference to the controller
+// and the worker. Only read during a pass. Every pointer not marked "may be null" is required.
+struct ScanServices {
   const WatchList* watch_list = nullptr;
-  ScanMessageSink* sink = nullptr;
+  ScanMessageSink* sink = nullptr;  // where the pass posts; thread-safe
   const SettingsStore* settings = nullptr;
   FileSystem* fs = nullptr;
   CompletionActions* completion = nullptr;  // may be null: complete sets are then only recorded
-  ManualResetEvent* stop_event = nullptr;   // set by the window to ask the pass to stop
-  ManualResetEvent* done_event = nullptr;   // set by the pass when it leaves, whatever the reason
-  const PauseGate* pause = nullptr;         // may be null
   // 1: volumes are checksummed one after the other on the pass's thread; 2: a helper thread
   // checksums the next volumes of a set meanwhile. Messages and files are the same either way.
-  unsigned checksum_threads = 1;
+  unsigned checksum_threads = DefaultChecksumThreads();
   // Where a set handed off, a volume that fails its CRC, a program that cannot be started and
   // an early end are written down; may be null.
   const EventLog* log = nullptr;
 };
 
-// 2 when the machine has a second core to give the checksums, else 1.
-unsigned DefaultChecksumThreads();
+// One pass's own part: the events and the gate, shared with the window's thread.
+struct ScanPassContext : ScanServices {
+  ManualResetEvent* stop_event = nullptr;  // set by the window to ask the pass to stop
+  ManualResetEvent* done_event = nullptr;  // set by the pass when it leaves, whatever the reason
+  const PauseGate* pause = nullptr;        // may be null
+};
 
 // Runs one pass on the calling thread. Returns 1 after a normal end (WM_SCAN_FINISHED posted),
 // 0 after an early end (stop request, an SFV file that cannot be opened, a state file that

@@ -25,18 +25,14 @@ void ScanWorkerRelay::Post(ScanMessage message) {
   target_.Post(std::move(message));
 }
 
-ScanWorker::ScanWorker(const ScanWorkerSetup& setup)
-    : hWnd(setup.sink), pWatchList(setup.watch_list), relay(*setup.sink) {
-  context.watch_list = setup.watch_list;
+// The block keeps its own copy of the services: a worker left behind by an exit outlives the
+// controller that started it.
+ScanWorker::ScanWorker(const ScanServices& services)
+    : hWnd(services.sink),
+      pWatchList(services.watch_list),
+      relay(*services.sink),
+      context{services, &hStopEvent, &hDoneEvent, &pause} {
   context.sink = &relay;
-  context.settings = setup.settings;
-  context.fs = setup.fs;
-  context.completion = setup.completion;
-  context.stop_event = &hStopEvent;
-  context.done_event = &hDoneEvent;
-  context.pause = &pause;
-  context.checksum_threads = setup.checksum_threads;
-  context.log = setup.log;
 }
 
 void EndWorkerThread(ScanWorker* block) {
@@ -48,8 +44,8 @@ void EndWorkerThread(ScanWorker* block) {
   }
 }
 
-std::unique_ptr<ScanWorker> StartScanWorker(const ScanWorkerSetup& setup) {
-  auto worker = std::make_unique<ScanWorker>(setup);
+std::unique_ptr<ScanWorker> StartScanWorker(const ScanServices& services) {
+  auto worker = std::make_unique<ScanWorker>(services);
   ScanWorker* block = worker.get();
   try {
     worker->pThread = std::thread([block] {

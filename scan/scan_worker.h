@@ -40,18 +40,8 @@ class ScanWorkerRelay final : public ScanMessageSink {
   std::atomic<bool> finished_posted_{false};
 };
 
-struct ScanWorkerSetup {
-  ScanMessageSink* sink = nullptr;
-  const WatchList* watch_list = nullptr;
-  const SettingsStore* settings = nullptr;
-  FileSystem* fs = nullptr;
-  CompletionActions* completion = nullptr;               // may be null
-  unsigned checksum_threads = DefaultChecksumThreads();  // see ScanPassContext
-  const EventLog* log = nullptr;                         // may be null
-};
-
 struct ScanWorker {
-  explicit ScanWorker(const ScanWorkerSetup& setup);
+  explicit ScanWorker(const ScanServices& services);
   ScanWorker(const ScanWorker&) = delete;
   ScanWorker& operator=(const ScanWorker&) = delete;
 
@@ -80,7 +70,7 @@ void EndWorkerThread(ScanWorker* block);
 
 // Creates the control block and starts its thread, which lowers its own priority and runs one
 // pass. Returns null when the thread cannot be created; nothing then waits for it.
-std::unique_ptr<ScanWorker> StartScanWorker(const ScanWorkerSetup& setup);
+std::unique_ptr<ScanWorker> StartScanWorker(const ScanServices& services);
 
 // The worker comes to rest at its next stop check or between two read blocks, keeping its open
 // files, and holds no lock the window's thread needs while it rests.

@@ -17,7 +17,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/qt_settings_store.h"
+#include "config/ini_settings_store.h"
+#include "platform/file_system.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -151,7 +152,7 @@ class HeadlessRunnerTest : public ::testing::Test {
     return Spawn({program_, "--profile", profile.empty() ? profile_ : profile, mode}, record_);
   }
   void PassEverySecond(const std::string& profile) {
-    QtSettingsStore settings(QString::fromStdString(profile + "/Mirrowen.conf"));
+    IniSettingsStore settings(RealFileSystem(), profile + "/Mirrowen.conf");
     settings.WriteInt("ReScan", 1);
   }
   void ExpectEachHandedOffOnce(std::size_t sets) {
@@ -209,7 +210,7 @@ TEST_F(HeadlessRunnerTest, ScanOnceHandsOffACompleteSetAndRunsThePostExecutionCo
   const std::string in = sandbox_.MakeDir("in");
   MakeSet("in/movie");
   {
-    QtSettingsStore settings(QString::fromStdString(profile_ + "/Mirrowen.conf"));
+    IniSettingsStore settings(RealFileSystem(), profile_ + "/Mirrowen.conf");
     settings.WriteText("PostExecution", "\"" + bin_ + "/mirrowen\" post \"%1\" \"%2\" \"%3\"");
   }
   ASSERT_EQ(Run({"--add", in, sandbox_.Path("out")}).status, 0);

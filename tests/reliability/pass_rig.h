@@ -97,6 +97,7 @@ struct PassRig {
     context.completion = completion != nullptr ? completion : &recorder;
     context.stop_event = &stop;
     context.done_event = &done;
+    context.checksum_threads = 1;
     return ScanThreadProc(context);
   }
 

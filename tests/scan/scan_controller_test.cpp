@@ -98,13 +98,20 @@ class ScanControllerTest : public ::testing::Test {
   ScanControllerTest() {
     list_.Append({source_, temp_.MakeDir("out"), 1});
     WriteInt(settings_, Setting::ReScan, 3);
-    controller_ = std::make_unique<ScanController>(ScanControllerSetup{
-        &list_, &settings_, &fs_, nullptr, &sink_, &display_, &timer_, &sleeper_,
+    controller_ = MakeController(PassMode::kWindow);
+  }
+  std::unique_ptr<ScanController> MakeController(PassMode mode) {
+    return std::make_unique<ScanController>(ScanControllerSetup{
+        {.watch_list = &list_, .sink = &sink_, .settings = &settings_, .fs = &fs_},
+        &display_,
+        &timer_,
+        &sleeper_,
         [this](const Strings& arguments) {
           started_.push_back(arguments);
           return kErrorSuccess;
         },
-        DefaultChecksumThreads(), nullptr, temp_.Path("report")});
+        temp_.Path("report"),
+        mode});
   }
   ~ScanControllerTest() override {
     fs_.listing_hold.Release();
@@ -393,6 +400,52 @@ TEST_F(ScanControllerTest, SetCompleteStartsThePostExecutionFieldAsItIsNowAndNot
   EXPECT_EQ(display_.statuses, statuses);
 }
 
+// The window counts down to the next pass and ignores what comes after its exit; the headless
+// runner still starts a set completed before its exit; one pass counts down to nothing, and a
+// pass that ends normally while it exits still counts as finished.
+TEST_F(ScanControllerTest, EachModeEndsItsPassAndTreatsLateMessagesItsOwnWay) {
+  const struct {
+    PassMode mode;
+    PassOutcome after_pass, after_force_stop, after_late_finish;
+    int countdowns;
+    std::size_t late_starts;
+  } cases[] = {
+      {PassMode::kWindow, PassOutcome::kUnderWay, PassOutcome::kUnderWay, PassOutcome::kUnderWay, 2,
+       0},
+      {PassMode::kHeadless, PassOutcome::kUnderWay, PassOutcome::kUnderWay, PassOutcome::kUnderWay,
+       2, 1},
+      {PassMode::kOnePass, PassOutcome::kFinished, PassOutcome::kEndedEarly, PassOutcome::kFinished,
+       0, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    timer_.starts = 0;
+    started_.clear();
+    controller_ = MakeController(c.mode);
+    controller_->Initialise();
+    RunUntilFinished();
+    EXPECT_EQ(controller_->Outcome(), c.after_pass);
+    controller_ = MakeController(c.mode);
+    controller_->Initialise();
+    controller_->OnForceStopScan();
+    EXPECT_EQ(controller_->Outcome(), c.after_force_stop);
+    EXPECT_EQ(timer_.starts, c.countdowns);
+    for (ScanMessage message; sink_.queue.TryTake(message);) {
+    }
+
+    controller_ = MakeController(c.mode);
+    controller_->Shutdown();
+    display_.post_execution = "unpack %1";
+    controller_->Dispatch(
+        ScanMessage{WM_SCAN_SETCOMPLETE, 0, 0,
+                    std::make_unique<SetCompleteTexts>(SetCompleteTexts{"/a/x.sfv", "/a/x.rar"})});
+    controller_->Dispatch(ScanMessage{WM_SCAN_FINISHED, 0, 0, nullptr});
+    EXPECT_EQ(started_.size(), c.late_starts);
+    EXPECT_EQ(controller_->Outcome(), c.after_late_finish);
+    EXPECT_EQ(timer_.starts, c.countdowns);
+  }
+}
+
 TEST_F(ScanControllerTest, PauseFreezesThePassAndResumeFinishesItWithTheSameStatuses) {
   const std::string a = WriteSetOfThree();
   fs_.HoldRead(a, 2);
@@ -478,7 +531,7 @@ TEST(ScanWorker, AnExitLeavesAWorkerStuckInAReadBehind) {
   static ScanMessageQueue queue;
   static ManualResetEvent& read_returns = *new ManualResetEvent;
   static ManualResetEvent& thread_ended = *new ManualResetEvent;
-  auto worker = std::make_unique<ScanWorker>(ScanWorkerSetup{&queue});
+  auto worker = std::make_unique<ScanWorker>(ScanServices{.sink = &queue});
   worker->pThread = std::thread([block = worker.get()] {
     read_returns.Wait();
     EndWorkerThread(block);
@@ -491,7 +544,7 @@ TEST(ScanWorker, AnExitLeavesAWorkerStuckInAReadBehind) {
 
 TEST(ScanWorker, StoppingABlockWhoseThreadNeverStartedDoesNotWait) {
   ScanMessageQueue queue;
-  ScanWorker worker(ScanWorkerSetup{&queue, nullptr, nullptr, nullptr, nullptr});
+  ScanWorker worker(ScanServices{.sink = &queue});
   RecordingSleeper sleeper;
   StopScanWorker(worker, sleeper);
   EXPECT_TRUE(worker.hStopEvent.IsSet());

@@ -75,8 +75,8 @@ class ScanPass : public ::testing::Test, public CompletionActions {
     stop.Reset();
     done.Reset();
     CompletionActions* completion = companion ? static_cast<CompletionActions*>(&*companion) : this;
-    ScanPassContext context{&list, &sink,  &settings,        &fs, completion, &stop,
-                            &done, &pause, checksum_threads, log};
+    ScanPassContext context{
+        {&list, &sink, &settings, &fs, completion, checksum_threads, log}, &stop, &done, &pause};
     const unsigned result = ScanThreadProc(context);
     EXPECT_TRUE(done.IsSet());
     return result;
@@ -206,7 +206,7 @@ TEST_F(ScanPass, AStopMidSetLeavesTheStateFileUnchanged) {
     EXPECT_TRUE(completed.empty());
   }
   stop.Set();  // before the walk: nothing is posted
-  ScanPassContext context{&list, &sink, &settings, &fs, this, &stop, &done, nullptr};
+  ScanPassContext context{{&list, &sink, &settings, &fs, this, 1, nullptr}, &stop, &done, nullptr};
   sink.posted.clear();
   EXPECT_EQ(ScanThreadProc(context), 0u);
   EXPECT_TRUE(sink.posted.empty());
