@@ -50,15 +50,6 @@ const char* const kNastyArguments[] = {
     "a\"b\"\"c", "C:\\Program Files\\", "two words", "tab\there", "line\r\x0a break",
     "\\\\"};
 
-TEST(QuoteArgument, EveryArgumentSplitsBackUnchangedBesideAnyOther) {
-  for (const std::string argument : kNastyArguments) {
-    for (const std::string neighbour : kNastyArguments) {
-      const std::string line = "prog " + QuoteArgument(argument) + " " + QuoteArgument(neighbour);
-      EXPECT_EQ(SplitCommandLine(line), (Args{"prog", argument, neighbour})) << line;
-    }
-  }
-}
-
 TEST(EscapeForQuotes, TextBetweenQuotesSplitsBackUnchanged) {
   for (const std::string text : kNastyArguments) {
     // The companion line's form: a prefix glued to the opening quote.

@@ -47,8 +47,7 @@ TEST(ResolveProfile, OptionThenEnvironmentThenTheUserConfigurationFolder) {
 TEST(EnsureParentDirectory, CreatesMissingFoldersAndFailsThroughAFile) {
   test::TempDir dir;
   EXPECT_TRUE(EnsureParentDirectory(dir.Path("a/b c/dirs.cfg")));
-  EXPECT_TRUE(test::Exists(dir.Path("a/b c")));
-  EXPECT_TRUE(EnsureParentDirectory(dir.Path("a/b c/dirs.cfg")));
+  EXPECT_TRUE(EnsureParentDirectory(dir.Path("a/b c/dirs.cfg")) && test::Exists(dir.Path("a/b c")));
   EXPECT_FALSE(EnsureParentDirectory(dir.WriteFile("file", "x") + "/sub/dirs.cfg"));
 }
 
@@ -60,10 +59,6 @@ TEST(Autostart, EntryStartsTheProgramByItsQuotedPath) {
   Autostart autostart;
   EXPECT_EQ(autostart.EntryPath(), dir.Path("autostart/Quarrystream.desktop"));
   EXPECT_FALSE(autostart.IsSet());
-  autostart.Set("/home/me/my apps/");
-  EXPECT_NE(
-      test::ReadFile(autostart.EntryPath()).find("\nExec=\"/home/me/my apps/quarrystream\"\n"),
-      std::string::npos);
   autostart.Set(R"(/odd "q" `b` $HOME \x 100%/)");
   EXPECT_TRUE(autostart.IsSet());
   EXPECT_EQ(test::ReadFile(autostart.EntryPath()), R"([Desktop Entry]
@@ -74,7 +69,6 @@ X-GNOME-Autostart-enabled=true
 )");
   autostart.Remove();
   EXPECT_FALSE(autostart.IsSet());
-  autostart.Remove();
 }
 
 }  // namespace

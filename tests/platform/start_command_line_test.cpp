@@ -62,13 +62,6 @@ class StartTest : public ::testing::Test {
     return arguments;
   }
 
-  std::string CopyRecorderTo(const std::string& relative) {
-    const std::string target = dir_.Path(relative);
-    std::filesystem::create_directories(std::filesystem::path(target).parent_path());
-    std::filesystem::copy_file(QS_ARGV_RECORDER, target);
-    return target;
-  }
-
   test::TempDir dir_;
   std::string record_ = dir_.Path("record");
   int watch_ = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
@@ -88,7 +81,8 @@ TEST_F(StartTest, ArgumentsArriveOneEachAndLiterallyWithoutAShell) {
 }
 
 TEST_F(StartTest, ProgramPathWithSpacesIsFoundQuotedOrByItsPrefixes) {
-  const std::string program = CopyRecorderTo("dir with spaces/argv recorder");
+  const std::string program = dir_.MakeDir("dir with spaces") + "/argv recorder";
+  std::filesystem::copy_file(QS_ARGV_RECORDER, program);
   ASSERT_EQ(StartCommandLine("\"" + program + "\" /ADDRAR:\"" + dir_.Path("a b.rar") + "\""),
             kErrorSuccess);
   EXPECT_EQ(TakeRecord(), (Args{"/ADDRAR:" + dir_.Path("a b.rar")}));
