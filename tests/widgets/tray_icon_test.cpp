@@ -1,6 +1,7 @@
 // CTrayIcon over a recording tray: the icon's life, balloons, the tray menu and the double
 // click, and a window's moves into and out of the tray with and without a tray or a known icon
-// position.
+// position. (Qt itself puts the icon back when the tray host restarts; the desktop tests show
+// that in a real X session.)
 #include "widgets/tray_icon.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QSignalSpy>
-#include <QTest>
 
 namespace qs {
 namespace {
@@ -64,6 +64,7 @@ class TrayIconTest : public ::testing::Test {
   }
   // Commands are posted: they arrive once the event loop runs.
   QList<unsigned> Commands() {
+    EXPECT_EQ(commands_.count(), 0);
     QCoreApplication::sendPostedEvents();
     QList<unsigned> commands;
     for (const QList<QVariant>& signal : commands_) {
@@ -84,10 +85,8 @@ TEST_F(TrayIconTest, CreateShowsTheIconAndDestroyTakesItAway) {
   EXPECT_TRUE(Create());
   EXPECT_TRUE(log_.visible);
   EXPECT_EQ(log_.tip, QStringLiteral("tip"));
-  EXPECT_TRUE(tray_->TrayWindowExists());
   EXPECT_TRUE(tray_->PopBalloon(QStringLiteral("text"), QStringLiteral("title"), 2, 3));
   EXPECT_EQ(log_.messages, QStringList{QStringLiteral("title|text|2|3000")});
-  EXPECT_EQ(tray_->GetTipText(), QStringLiteral("tip"));
   tray_->HideTrayIcon();
   EXPECT_FALSE(log_.visible);
   EXPECT_FALSE(tray_->PopBalloon(QStringLiteral("unseen")));  // no icon to show it at
@@ -102,15 +101,12 @@ TEST_F(TrayIconTest, DoubleClickPostsTheDefaultItemsCommand) {
   Create();
   EXPECT_TRUE(tray_->SetDefaultMenuItem(0, true));
   log_.handler(QSystemTrayIcon::DoubleClick);
-  tray_->SetDefaultMenuItem(2u, false);
-  log_.handler(QSystemTrayIcon::DoubleClick);
   tray_->SetDefaultMenuItem(1, true);  // a separator: no command
-  log_.handler(QSystemTrayIcon::DoubleClick);
-  for (const auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::MiddleClick}) {
+  for (const auto reason :
+       {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Trigger, QSystemTrayIcon::MiddleClick}) {
     log_.handler(reason);
   }
-  EXPECT_EQ(commands_.count(), 0);  // not yet: posted
-  EXPECT_EQ(Commands(), (QList<unsigned>{11u, 2u}));
+  EXPECT_EQ(Commands(), QList<unsigned>{11u});
   EXPECT_EQ(tray_->PopupMenu(), nullptr);
 }
 
@@ -126,64 +122,49 @@ TEST_F(TrayIconTest, RightClickOpensTheMenuWithItsDefaultAndPostsTheChoice) {
   EXPECT_EQ(Commands(), QList<unsigned>{2u});
 }
 
-TEST_F(TrayIconTest, WithoutAMenuOrAMainWindowClicksDoNothing) {
+TEST_F(TrayIconTest, WithoutAMenuClicksDoNothing) {
   Create(8);  // the loader has no menu 8
   EXPECT_FALSE(tray_->SetDefaultMenuItem(0, true));
   log_.handler(QSystemTrayIcon::Context);
   log_.handler(QSystemTrayIcon::DoubleClick);
   EXPECT_EQ(tray_->PopupMenu(), nullptr);
-
-  CTrayIcon orphan(nullptr, std::make_unique<RecordingShell>(&log_));
-  orphan.SetMenuLoader([](unsigned) { return std::make_unique<QMenu>(); });
-  orphan.CreateTray(nullptr, 0, {}, QIcon(), 7);
-  log_.handler(QSystemTrayIcon::Context);
-  EXPECT_EQ(orphan.PopupMenu(), nullptr);
   EXPECT_TRUE(Commands().isEmpty());
 }
 
-struct MoveCase {
-  const char* name;
-  bool tray;
-  QRect icon;  // where the window system says the icon is; empty: it does not say
-  bool force;
-  bool zooms;
-};
-
-class TrayMoveTest : public TrayIconTest, public ::testing::WithParamInterface<MoveCase> {};
-
-TEST_P(TrayMoveTest, WindowGoesIntoTheTrayAndBack) {
-  const MoveCase& c = GetParam();
+TEST_F(TrayIconTest, WindowGoesIntoTheTrayAndBack) {
+  const QRect icon(600, 580, 22, 22);
+  const struct {
+    bool tray;
+    QRect icon;  // where the window system says the icon is; empty: it does not say
+    bool force;
+    bool zooms;
+  } cases[] = {{true, icon, true, true},
+               {true, QRect(), true, false},
+               {true, icon, false, false},  // animations off on this desktop
+               {false, icon, true, false}};
   const bool effects = QApplication::isEffectEnabled(Qt::UI_General);
   QApplication::setEffectEnabled(Qt::UI_General, false);
-  log_.available = c.tray;
-  log_.geometry = c.icon;
-  EXPECT_EQ(Create(), c.tray);
-  window_.show();
-  const QRect frame = window_.frameGeometry();
-  tray_->HideWindowToTray(&window_, c.force);
-  // Without a tray the window stays reachable: minimised, not hidden.
-  EXPECT_EQ(window_.isVisible(), !c.tray);
-  EXPECT_EQ(window_.isMinimized(), !c.tray);
-  tray_->RestoreWindowFromTray(&window_, c.force);
-  EXPECT_TRUE(window_.isVisible());
-  EXPECT_FALSE(window_.isMinimized());
-  if (c.zooms) {
-    ASSERT_EQ(zooms_.size(), 2u);
-    EXPECT_EQ(zooms_[0], std::make_pair(frame, c.icon));
-    EXPECT_EQ(zooms_[1].first, c.icon);
-  } else {
-    EXPECT_TRUE(zooms_.empty());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << &c - cases);
+    zooms_.clear();
+    tray_->DestroyTrayWindow();
+    log_.available = c.tray;
+    log_.geometry = c.icon;
+    EXPECT_EQ(Create(), c.tray);
+    window_.show();
+    const QRect frame = window_.frameGeometry();
+    tray_->HideWindowToTray(&window_, c.force);
+    // Without a tray the window stays reachable: minimised, not hidden.
+    EXPECT_EQ(window_.isVisible(), !c.tray);
+    EXPECT_EQ(window_.isMinimized(), !c.tray);
+    tray_->RestoreWindowFromTray(&window_, c.force);
+    EXPECT_TRUE(window_.isVisible());
+    EXPECT_FALSE(window_.isMinimized());
+    const std::vector<std::pair<QRect, QRect>> expected = {{frame, c.icon}, {c.icon, frame}};
+    EXPECT_EQ(zooms_, c.zooms ? expected : decltype(expected){});
   }
   QApplication::setEffectEnabled(Qt::UI_General, effects);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TrayMoveTest,
-    ::testing::Values(MoveCase{"IconKnown", true, QRect(600, 580, 22, 22), true, true},
-                      MoveCase{"IconNotReported", true, QRect(), true, false},
-                      MoveCase{"AnimationOff", true, QRect(600, 580, 22, 22), false, false},
-                      MoveCase{"NoTray", false, QRect(600, 580, 22, 22), true, false}),
-    [](const ::testing::TestParamInfo<MoveCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace qs
