@@ -13,32 +13,25 @@
 namespace qs {
 namespace {
 
-struct ShellLog {
+// What CTrayIcon asked of the tray, and its click handler to click with.
+class RecordingShell : public TrayShell {
+ public:
+  bool Available() const override { return available; }
+  void SetIcon(const QIcon&, const QString& text) override { tip = text; }
+  void SetVisible(bool shown) override { visible = shown; }
+  void ShowMessage(const QString& title, const QString& text, QSystemTrayIcon::MessageIcon icon,
+                   int milliseconds) override {
+    messages << QStringLiteral("%1|%2|%3|%4").arg(title, text).arg(icon).arg(milliseconds);
+  }
+  QRect IconGeometry() const override { return geometry; }
+  void SetActivationHandler(ActivationHandler on_click) override { handler = std::move(on_click); }
+
   bool available = true;
   bool visible = false;
   QString tip;
   QRect geometry;
   QStringList messages;  // "title|text|icon|ms"
-  TrayShell::ActivationHandler handler;
-};
-
-class RecordingShell : public TrayShell {
- public:
-  explicit RecordingShell(ShellLog* log) : log_(log) {}
-  bool Available() const override { return log_->available; }
-  void SetIcon(const QIcon&, const QString& tip) override { log_->tip = tip; }
-  void SetVisible(bool visible) override { log_->visible = visible; }
-  void ShowMessage(const QString& title, const QString& text, QSystemTrayIcon::MessageIcon icon,
-                   int milliseconds) override {
-    log_->messages << QStringLiteral("%1|%2|%3|%4").arg(title, text).arg(icon).arg(milliseconds);
-  }
-  QRect IconGeometry() const override { return log_->geometry; }
-  void SetActivationHandler(ActivationHandler handler) override {
-    log_->handler = std::move(handler);
-  }
-
- private:
-  ShellLog* log_;
+  ActivationHandler handler;
 };
 
 class TrayIconTest : public ::testing::Test {
@@ -73,60 +66,54 @@ class TrayIconTest : public ::testing::Test {
     return commands;
   }
 
-  ShellLog log_;
   QWidget window_;
+  RecordingShell* shell_ = new RecordingShell;
   std::unique_ptr<CTrayIcon> tray_ =
-      std::make_unique<CTrayIcon>(&window_, std::make_unique<RecordingShell>(&log_));
+      std::make_unique<CTrayIcon>(&window_, std::unique_ptr<TrayShell>(shell_));
   QSignalSpy commands_{tray_.get(), &CTrayIcon::TrayCommand};
   std::vector<std::pair<QRect, QRect>> zooms_;
 };
 
 TEST_F(TrayIconTest, CreateShowsTheIconAndDestroyTakesItAway) {
   EXPECT_TRUE(Create());
-  EXPECT_TRUE(log_.visible);
-  EXPECT_EQ(log_.tip, QStringLiteral("tip"));
+  EXPECT_TRUE(shell_->visible);
+  EXPECT_EQ(shell_->tip, QStringLiteral("tip"));
   EXPECT_TRUE(tray_->PopBalloon(QStringLiteral("text"), QStringLiteral("title"), 2, 3));
-  EXPECT_EQ(log_.messages, QStringList{QStringLiteral("title|text|2|3000")});
+  EXPECT_EQ(shell_->messages, QStringList{QStringLiteral("title|text|2|3000")});
   tray_->HideTrayIcon();
-  EXPECT_FALSE(log_.visible);
+  EXPECT_FALSE(shell_->visible);
   EXPECT_FALSE(tray_->PopBalloon(QStringLiteral("unseen")));  // no icon to show it at
   tray_->ShowTrayIcon();
   tray_->DestroyTrayWindow();
-  EXPECT_FALSE(log_.visible);
+  EXPECT_FALSE(shell_->visible);
   EXPECT_FALSE(tray_->TrayWindowExists());
   EXPECT_FALSE(tray_->ShowTrayIcon());
 }
 
-TEST_F(TrayIconTest, DoubleClickPostsTheDefaultItemsCommand) {
+TEST_F(TrayIconTest, DoubleClickPostsTheDefaultCommandAndRightClickOpensTheMenu) {
   Create();
   EXPECT_TRUE(tray_->SetDefaultMenuItem(0, true));
-  log_.handler(QSystemTrayIcon::DoubleClick);
-  tray_->SetDefaultMenuItem(1, true);  // a separator: no command
-  for (const auto reason :
-       {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Trigger, QSystemTrayIcon::MiddleClick}) {
-    log_.handler(reason);
-  }
-  EXPECT_EQ(Commands(), QList<unsigned>{11u});
+  shell_->handler(QSystemTrayIcon::DoubleClick);
   EXPECT_EQ(tray_->PopupMenu(), nullptr);
-}
-
-TEST_F(TrayIconTest, RightClickOpensTheMenuWithItsDefaultAndPostsTheChoice) {
-  Create();
-  tray_->SetDefaultMenuItem(0, true);
-  log_.handler(QSystemTrayIcon::Context);
+  shell_->handler(QSystemTrayIcon::Context);
   QMenu* menu = tray_->PopupMenu();
   ASSERT_NE(menu, nullptr);
   ASSERT_NE(menu->defaultAction(), nullptr);
   EXPECT_EQ(menu->defaultAction()->text(), QStringLiteral("Show"));
   menu->actions().last()->trigger();
-  EXPECT_EQ(Commands(), QList<unsigned>{2u});
+  tray_->SetDefaultMenuItem(1, true);  // a separator: no command
+  for (const auto reason :
+       {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Trigger, QSystemTrayIcon::MiddleClick}) {
+    shell_->handler(reason);
+  }
+  EXPECT_EQ(Commands(), (QList<unsigned>{11u, 2u}));
 }
 
 TEST_F(TrayIconTest, WithoutAMenuClicksDoNothing) {
   Create(8);  // the loader has no menu 8
   EXPECT_FALSE(tray_->SetDefaultMenuItem(0, true));
-  log_.handler(QSystemTrayIcon::Context);
-  log_.handler(QSystemTrayIcon::DoubleClick);
+  shell_->handler(QSystemTrayIcon::Context);
+  shell_->handler(QSystemTrayIcon::DoubleClick);
   EXPECT_EQ(tray_->PopupMenu(), nullptr);
   EXPECT_TRUE(Commands().isEmpty());
 }
@@ -148,8 +135,8 @@ TEST_F(TrayIconTest, WindowGoesIntoTheTrayAndBack) {
     SCOPED_TRACE(testing::Message() << &c - cases);
     zooms_.clear();
     tray_->DestroyTrayWindow();
-    log_.available = c.tray;
-    log_.geometry = c.icon;
+    shell_->available = c.tray;
+    shell_->geometry = c.icon;
     EXPECT_EQ(Create(), c.tray);
     window_.show();
     const QRect frame = window_.frameGeometry();
