@@ -210,7 +210,7 @@ TEST_F(CellListCtrlTest, EmptyListShowsItsMessage) {
   EXPECT_FALSE(blank(10, 2 * list_.fontMetrics().height()));
 }
 
-TEST_F(CellListCtrlTest, AttachChoicesPutsTheInitialEntryIntoTheCell) {
+TEST_F(CellListCtrlTest, AttachChoicesPutsTheInitialEntryIntoTheCellAndTheButtonOpensIt) {
   EXPECT_TRUE(list_.AttachChoices(0, 2, true, &choices_, 3, 2));
   EXPECT_EQ(list_.GetChoiceText(0, 2), QStringLiteral("beta"));
   EXPECT_FALSE(list_.AttachChoices(0, 2, true, nullptr, 3, 0));  // fails, cell left alone
@@ -220,10 +220,7 @@ TEST_F(CellListCtrlTest, AttachChoicesPutsTheInitialEntryIntoTheCell) {
     EXPECT_EQ(list_.GetChoiceText(1, 2), QStringLiteral("alpha")) << initial;
   }
   EXPECT_FALSE(list_.AttachChoices(3, 2, true, &choices_, 3, 0));
-}
-
-TEST_F(CellListCtrlTest, TheButtonOpensWholeRowsOfTheNonEmptyEntries) {
-  list_.AttachChoices(0, 2, true, &choices_, 3, 2);
+  // The button opens whole rows of the non-empty entries.
   ClickChoiceCell(true);
   CChoiceDropList* drop = list_.DropList();
   ASSERT_NE(drop, nullptr);
