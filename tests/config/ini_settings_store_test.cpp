@@ -9,7 +9,6 @@
 #include <string>
 #include <thread>
 
-#include "config/settings_keys.h"
 #include "platform/file_system.h"
 #include "tests/support/temp_dir.h"
 
@@ -26,12 +25,10 @@ struct Written {
 
 const Written kTexts[] = {
     {"", ""},
-    {"plain", "plain"},
     {"with \"quotes\" inside", R"(with \"quotes\" inside)"},
     {"  lead and trail  ", R"("  lead and trail  ")"},
     {"trail ", R"("trail ")"},
     {"run %1 \"%2\" %3", R"(run %1 \"%2\" %3)"},
-    {"a, b, c", R"("a, b, c")"},
     {"a,\"b\"", R"("a,\"b\"")"},
     {"a;b ; c", R"("a;b ; c")"},
     {"k=v", R"("k=v")"},
@@ -50,8 +47,6 @@ const Written kTexts[] = {
     {"\x7f delete", "\x7f delete"},
     {"@start", "@@start"},
     {"@", "@@"},
-    {"@ByteArray(x)", "@@ByteArray(x)"},
-    {"[Settings]", "[Settings]"},
     {"; comment", R"("; comment")"},
     {"trailing tab\t", R"(trailing tab\t)"},
 };
@@ -82,15 +77,6 @@ TEST_F(IniSettingsStoreTest, TextsReadAsQSettingsWroteThemAndAreWrittenTheSameWa
   }
 }
 
-TEST_F(IniSettingsStoreTest, IntegersAreWrittenAsQSettingsWritesThem) {
-  for (const std::int32_t number : {0, -1, 300, INT32_MAX, INT32_MIN}) {
-    const std::string file = NextFile();
-    Store(file).WriteInt("ReScan", number);
-    EXPECT_EQ(test::ReadFile(file), "[Settings]\nReScan=" + std::to_string(number) + "\n");
-    EXPECT_EQ(Store(file).ReadInt("ReScan", 7), number);
-  }
-}
-
 // Files as a user or another program may leave them, read as QSettings reads them.
 TEST_F(IniSettingsStoreTest, HandEditedFilesReadAsQSettingsReadsThem) {
   constexpr std::int32_t kNoNumber = 300;
@@ -104,10 +90,8 @@ TEST_F(IniSettingsStoreTest, HandEditedFilesReadAsQSettingsReadsThem) {
       {"[Settings]\nReScan=+7\n", "default", 7},
       {"[Settings]\nReScan=0x10\n", "default", kNoNumber},
       {"[Settings]\nReScan=2147483648\n", "default", INT32_MIN},
-      {"[Settings]\nReScan=12 seconds\n", "default", kNoNumber},
       {"[Settings]\nReScan=1,2\n", "default", kNoNumber},
       {"[Settings]\nReScan=@ByteArray(17)\n", "default", 17},
-      {"[Settings]\nPostExecution=cmd %1, %2\n", "cmd %1, %2", kNoNumber},
       {"[Settings]\nPostExecution=a ,  b  ,\" c \"\n", "a, b,  c ", kNoNumber},
       {"[Settings]\nPostExecution=x ; comment\n", "x", kNoNumber},
       {"[Settings]\nPostExecution=\\x41\\x4a\\x4Bz \\101\\7 \\q\\x\n", "AJKz A\a ", kNoNumber},
@@ -132,19 +116,6 @@ TEST_F(IniSettingsStoreTest, HandEditedFilesReadAsQSettingsReadsThem) {
   }
 }
 
-TEST_F(IniSettingsStoreTest, FreshProfileReadsEveryDefaultAndWritesNothing) {
-  const std::string file = NextFile();
-  IniSettingsStore store = Store(file);
-  for (const SettingSpec& spec : AllSettings()) {
-    if (spec.type == SettingType::kInteger) {
-      EXPECT_EQ(ReadInt(store, spec.setting), spec.int_default) << spec.key;
-    } else {
-      EXPECT_EQ(ReadText(store, spec.setting), spec.text_default) << spec.key;
-    }
-  }
-  EXPECT_FALSE(test::Exists(file));
-}
-
 // The file is shared with the companion: a write here changes one key and keeps every other
 // group, key and comment.
 TEST_F(IniSettingsStoreTest, AWriteKeepsEverythingElseOfTheFile) {
@@ -159,15 +130,18 @@ TEST_F(IniSettingsStoreTest, AWriteKeepsEverythingElseOfTheFile) {
             "[Settings]\nHideToTray=1\nPostExecution=\"new, with comma\"\nDeleteSFV=1\n");
 }
 
-// Another program rewrites the file in well under a second, often with the same size: each such
-// change is seen at the next read, not when the file's time moves on.
-TEST_F(IniSettingsStoreTest, EveryChangeByAnotherProgramIsSeenAtTheNextRead) {
+// Integers are written as QSettings writes them. Another program rewrites the file in well under
+// a second, often with the same size: each such change is seen at the next read, not when the
+// file's time moves on.
+TEST_F(IniSettingsStoreTest, IntegersAsQSettingsWritesThemAndEveryOutsideChangeIsSeen) {
   const std::string file = NextFile();
   IniSettingsStore store = Store(file);
   EXPECT_EQ(store.ReadInt("ReScan", 300), 300);
-  for (const std::int32_t number : {111, 222, 333, 444}) {
+  EXPECT_FALSE(test::Exists(file));  // reading a fresh profile writes nothing
+  for (const std::int32_t number : {0, -1, INT32_MAX, INT32_MIN, 111, 222, 333}) {
     Store(file).WriteInt("ReScan", number);
-    EXPECT_EQ(store.ReadInt("ReScan", 300), number);
+    EXPECT_EQ(test::ReadFile(file), "[Settings]\nReScan=" + std::to_string(number) + "\n");
+    EXPECT_EQ(store.ReadInt("ReScan", 7), number);
   }
 }
 
@@ -178,12 +152,10 @@ TEST_F(IniSettingsStoreTest, ReadersSeeOnlyWholeValuesWhileAWriterWrites) {
   const std::string first(200, 'a');
   const std::string second = std::string(150, 'b') + " %1, \"x\"";
   store.WriteText("PostExecution", first);
-  store.WriteInt("ReScan", 111111);
   std::atomic<bool> done{false};
   std::thread writer([&] {
     for (int i = 0; i < 50; ++i) {
       store.WriteText("PostExecution", i % 2 ? first : second);
-      store.WriteInt("ReScan", i % 2 ? 111111 : -222222);
     }
     done = true;
   });
@@ -191,8 +163,7 @@ TEST_F(IniSettingsStoreTest, ReadersSeeOnlyWholeValuesWhileAWriterWrites) {
   int reads = 0;
   while (!done.load() || reads == 0) {
     const std::string text = store.ReadText("PostExecution", "");
-    const std::int32_t number = store.ReadInt("ReScan", 0);
-    torn += (text != first && text != second) || (number != 111111 && number != -222222);
+    torn += text != first && text != second;
     ++reads;
   }
   writer.join();

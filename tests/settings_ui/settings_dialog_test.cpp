@@ -1,11 +1,11 @@
-// The settings dialog offscreen against a settings file in a temporary profile: what it shows,
-// what Apply and Save write, and what closing leaves alone.
+// The settings dialog and its option tree offscreen against a settings file in a temporary
+// profile: what it shows, how its boxes and in-place editors behave, what Apply and Save write,
+// and what closing leaves alone.
 #include "settings_ui/settings_dialog.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -64,35 +64,28 @@ TEST_F(SettingsDialogTest, EmptyProfileShowsTheDefaultsInOrder) {
   EXPECT_EQ(dialog_->windowTitle(), QStringLiteral("Quarrystream settings"));
   EXPECT_EQ(dialog_->GroupLine()->text(), QStringLiteral("Quarrystream"));
   EXPECT_TRUE(Tree().isExpanded(dialog_->GroupLine()->index()));
-  const char* const labels[] = {"Delay between scans: 300",
-                                "Run after complete archive: ",
-                                "Rename sfv file after complete archive",
-                                "Delete sfv file after complete archive",
-                                "Create a SFV-checked-file after complete archive",
-                                "Delete Quarrystream file after complete archive",
-                                "Hide to tray at startup",
-                                "Run in background when the desktop session starts",
-                                "Add new entries quiet to Mirrowen"};
-  const bool ticked[] = {false, false, true, true, false, false, true};
+  const struct {
+    const char* label;
+    int ticked;  // -1: a value line
+  } lines[] = {{"Delay between scans: 300", -1},
+               {"Run after complete archive: ", -1},
+               {"Rename sfv file after complete archive", 0},
+               {"Delete sfv file after complete archive", 0},
+               {"Create a SFV-checked-file after complete archive", 1},
+               {"Delete Quarrystream file after complete archive", 1},
+               {"Hide to tray at startup", 0},
+               {"Run in background when the desktop session starts", 0},
+               {"Add new entries quiet to Mirrowen", 1}};
+  ASSERT_EQ(SettingsDialog::kLineCount, static_cast<int>(std::size(lines)));
   for (int i = 0; i < SettingsDialog::kLineCount; ++i) {
-    EXPECT_EQ(dialog_->Line(i)->text(), QString::fromLatin1(labels[i]));
+    EXPECT_EQ(dialog_->Line(i)->text(), QString::fromLatin1(lines[i].label));
     EXPECT_EQ(dialog_->Line(i)->parent(), dialog_->GroupLine());
-    if (i >= 2) {
-      EXPECT_EQ(Ticked(i), ticked[i - 2]) << labels[i];
+    if (lines[i].ticked >= 0) {
+      EXPECT_EQ(Ticked(i), lines[i].ticked == 1) << lines[i].label;
     }
   }
   EXPECT_EQ(Buttons(), (ButtonState{true, true, QStringLiteral("Cancel")}));
   EXPECT_TRUE(dialog_->CancelButton()->hasFocus());
-}
-
-TEST_F(SettingsDialogTest, TabOrderIsCancelTreeSaveApply) {
-  Open();
-  const QWidget* expected[] = {dialog_->Tree(), dialog_->SaveButton(), dialog_->ApplyButton(),
-                               dialog_->CancelButton()};
-  for (const QWidget* next : expected) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), next);
-  }
 }
 
 TEST_F(SettingsDialogTest, AutoRunApplyWritesEntryAndForcesHideToTray) {
@@ -113,7 +106,8 @@ TEST_F(SettingsDialogTest, AutoRunApplyWritesEntryAndForcesHideToTray) {
   Click(dialog_->GroupLine());
   EXPECT_EQ(Buttons(), (ButtonState{true, true, QStringLiteral("Abort")}));
 
-  Click(dialog_->Line(7));
+  Tree().SelectLine(dialog_->Line(7));
+  QTest::keyClick(&Tree(), Qt::Key_Space);
   QTest::mouseClick(dialog_->SaveButton(), Qt::LeftButton);
   EXPECT_FALSE(autostart_.IsSet());
   EXPECT_EQ(Stored("AutoRunAtStartup"), 0);
@@ -142,34 +136,69 @@ TEST_F(SettingsDialogTest, ClosingWritesNothing) {
   EXPECT_FALSE(autostart_.IsSet());
 }
 
-TEST_F(SettingsDialogTest, ApplyStoresTextTypedInAnOpenEditor) {
+// While a line is edited it shows its label alone; moving the selection, Tab (no button on this
+// line) and a button press that takes the focus each commit the editor and close it.
+TEST_F(SettingsDialogTest, CommandEditorCommitsWhenItLosesTheLine) {
   Open();
-  Click(dialog_->Line(1));
-  COptionTreeEdit* edit = Tree().EditEditor();
-  ASSERT_NE(edit, nullptr);
-  QTest::mouseClick(edit, Qt::LeftButton);
-  QTest::keyClicks(edit, QStringLiteral("notify-send %3"));
+  const OptionLine command = dialog_->Line(1);
+  Click(command);
+  ASSERT_NE(Tree().EditEditor(), nullptr);
+  EXPECT_EQ(command->text(), QStringLiteral("Run after complete archive"));
+  QTest::mouseClick(Tree().EditEditor(), Qt::LeftButton);
+  QTest::keyClicks(Tree().EditEditor(), QStringLiteral("notify-send %3"));
+  Click(dialog_->Line(0));
+  EXPECT_EQ(command->text(), QStringLiteral("Run after complete archive: notify-send %3"));
+  EXPECT_EQ(Tree().EditedLine(), dialog_->Line(0));
+  Click(command);
+  Tree().EditEditor()->setFocus();
+  QTest::keyClicks(Tree().EditEditor(), QStringLiteral(" a: b"));  // the separator in a value
+  QTest::keyClick(Tree().EditEditor(), Qt::Key_Tab);
+  EXPECT_FALSE(Tree().HasOpenEditor());
+  EXPECT_TRUE(Tree().hasFocus());
+  Click(command);  // the selected line: opens the editor again
+  ASSERT_NE(Tree().EditEditor(), nullptr);
+  Tree().EditEditor()->setFocus();
+  QTest::keyClicks(Tree().EditEditor(), QStringLiteral("!"));
   QTest::mouseClick(dialog_->ApplyButton(), Qt::LeftButton);
   EXPECT_EQ(IniSettingsStore(RealFileSystem(), file_).ReadText("PostExecution", "?"),
-            "notify-send %3");
-  EXPECT_EQ(dialog_->Line(1)->text(), QStringLiteral("Run after complete archive: notify-send %3"));
+            "notify-send %3 a: b!");
+  EXPECT_EQ(dialog_->Line(1)->text(),  // refilled from the store
+            QStringLiteral("Run after complete archive: notify-send %3 a: b!"));
   EXPECT_FALSE(Tree().HasOpenEditor());
 }
 
-TEST_F(SettingsDialogTest, DelayStepsWithTheUpDownAndIsStored) {
-  store_.WriteInt("ReScan", 1499);
+TEST_F(SettingsDialogTest, DelayEditorOnlyStepsWithinItsRange) {
   Open();
-  Click(dialog_->Line(0));
-  ASSERT_NE(Tree().SpinEditor(), nullptr);
-  for (int i = 0; i < 3; ++i) {
-    QTest::mouseClick(Tree().SpinEditor()->UpButton(), Qt::LeftButton);
+  const struct {
+    const char* start;
+    int steps;
+    const char* shown;
+  } cases[] = {{"300", 1, "301"}, {"5", -1, "5"}, {"999", 1, "1000"}, {"1499", 3, "1500"}};
+  for (const auto& c : cases) {
+    Tree().SetValueText(dialog_->Line(0), QString::fromLatin1(c.start));
+    Tree().SelectLine(dialog_->GroupLine());
+    Tree().SelectLine(dialog_->Line(0));
+    COptionTreeSpinCtrl* spin = Tree().SpinEditor();
+    ASSERT_NE(spin, nullptr);
+    QTest::keyClicks(Tree().EditEditor(), QStringLiteral("7"));  // read-only: no typing
+    for (int i = 0; i < std::abs(c.steps); ++i) {
+      QTest::mouseClick(c.steps > 0 ? spin->UpButton() : spin->DownButton(), Qt::LeftButton);
+    }
+    Tree().SelectLine(dialog_->GroupLine());
+    EXPECT_EQ(Tree().GetValueText(dialog_->Line(0)), QString::fromLatin1(c.shown));
   }
   QTest::mouseClick(dialog_->ApplyButton(), Qt::LeftButton);
   EXPECT_EQ(Stored("ReScan"), 1500);
 }
 
-TEST_F(SettingsDialogTest, LayoutFollowsTheSize) {
+TEST_F(SettingsDialogTest, LayoutFollowsTheSizeAndTabGoesCancelTreeSaveApply) {
   Open();
+  const QWidget* expected[] = {dialog_->Tree(), dialog_->SaveButton(), dialog_->ApplyButton(),
+                               dialog_->CancelButton()};
+  for (const QWidget* next : expected) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), next);
+  }
   for (const QSize size : {QSize(400, 300), QSize(700, 520)}) {
     dialog_->resize(size);
     const int cx = size.width();

@@ -1,17 +1,18 @@
-// CCellListCtrl as the watch list uses it: check cells that toggle and notify, the header
-// check box that follows and toggles its column, progress cells and their labels, disabled
-// rows, the item roles, and the failure values for cells that do not exist.
+// CCellListCtrl as the watch list uses it: check cells that toggle and notify, the header check
+// box that follows and toggles its column, progress cells and their labels, disabled rows, the
+// item roles, and the failure values for cells that do not exist. Then choice cells, which the
+// main window has none of: the drop list and what keys and clicks in it do to the cell.
 #include "widgets/cell_list_ctrl.h"
 
 #include <gtest/gtest.h>
 
-#include <QHeaderView>
 #include <QIcon>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "widgets/cell_header_ctrl.h"
 #include "widgets/cell_list_model.h"
+#include "widgets/choice_drop_list.h"
 #include "widgets/image_list.h"
 
 namespace qs {
@@ -21,8 +22,7 @@ class CellListCtrlTest : public ::testing::Test {
  protected:
   CellListCtrlTest() {
     list_.resize(480, 200);
-    for (const char* heading :
-         {"Include", "Source directory", "Destination directory", "Progress"}) {
+    for (const char* heading : {"Include", "Source", "Destination", "Progress"}) {
       list_.InsertColumn(list_.GetColumnCount(), QString::fromLatin1(heading), Qt::AlignLeft, 100);
     }
     for (int row = 0; row < 3; ++row) {
@@ -35,6 +35,7 @@ class CellListCtrlTest : public ::testing::Test {
     list_.show();
   }
 
+  QModelIndex At(int row, int column) const { return list_.model()->index(row, column); }
   void ClickCell(int row, int column) {
     QRect cell;
     ASSERT_TRUE(list_.GetCellRect(row, column, &cell));
@@ -54,14 +55,30 @@ class CellListCtrlTest : public ::testing::Test {
     return states;
   }
 
+  // On the choice cell's right end (its drop button) or its left part.
+  void ClickChoiceCell(bool on_button) {
+    QRect cell;
+    ASSERT_TRUE(list_.GetCellRect(0, 2, &cell));
+    const QPoint at(on_button ? cell.right() - 2 : cell.left() + 5, cell.center().y());
+    QTest::mouseClick(list_.viewport(), Qt::LeftButton, {}, at);
+  }
+
+  const QStringList choices_{QStringLiteral("alpha"), QString(), QStringLiteral("beta"),
+                             QStringLiteral("gamma"), QStringLiteral("Bravo")};
   CCellListCtrl list_;
   QSignalSpy clicks_{&list_, &CCellListCtrl::CheckboxClicked};
+  QSignalSpy selections_{&list_, &CCellListCtrl::ChoiceSelected};
 };
 
-TEST_F(CellListCtrlTest, ClickTogglesACheckCellAndNotifiesWithTheNewStateStored) {
+TEST_F(CellListCtrlTest, ClickTogglesACheckCellAndNotifiesWithTheNewStateButNotInADisabledRow) {
   std::vector<int> seen;
   QObject::connect(&list_, &CCellListCtrl::CheckboxClicked, &list_,
                    [&](int row, int column) { seen.push_back(list_.GetCheckState(row, column)); });
+  list_.EnableRow(2, false);
+  ClickCell(2, 0);
+  ClickCell(2, 1);
+  EXPECT_EQ(list_.GetSelectedRow(), -1);
+  EXPECT_FALSE(At(2, 0).flags() & Qt::ItemIsEnabled);  // the style greys it
   ClickCell(1, 0);
   ClickCell(1, 0);
   ClickCell(1, 1);  // elsewhere in the row: selects only
@@ -72,17 +89,17 @@ TEST_F(CellListCtrlTest, ClickTogglesACheckCellAndNotifiesWithTheNewStateStored)
   EXPECT_EQ(list_.GetSelectedRow(), 1);
 }
 
-TEST_F(CellListCtrlTest, ClickInADisabledRowChangesNothing) {
-  list_.EnableRow(2, false);
-  ClickCell(2, 0);
-  ClickCell(2, 1);
-  EXPECT_EQ(clicks_.count(), 0);
-  EXPECT_EQ(list_.GetCheckState(2, 0), 0);
-  EXPECT_EQ(list_.GetSelectedRow(), -1);
-  EXPECT_FALSE(list_.model()->flags(list_.model()->index(2, 0)) & Qt::ItemIsEnabled);
-}
-
 TEST_F(CellListCtrlTest, HeaderCheckFollowsTheRowsAndTogglesThemWithoutNotifications) {
+  CCellHeaderCtrl* header = list_.Header();
+  const QRect box = header->CheckBoxRect(0);
+  // The style's indicator at its size, inside the header at the left of its section.
+  EXPECT_EQ(box.height(),
+            header->style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, header));
+  EXPECT_TRUE(header->rect().contains(box));
+  EXPECT_LT(box.right(), 50);
+  EXPECT_EQ(header->CheckBoxRect(1), QRect());
+  const QImage unchecked = header->viewport()->grab(box).toImage();
+
   list_.SetCheckState(1, 0, -1);  // a row without a box
   list_.SetCheckState(0, 0, 1);
   EXPECT_EQ(list_.GetHeaderCheck(0), 1);
@@ -90,6 +107,7 @@ TEST_F(CellListCtrlTest, HeaderCheckFollowsTheRowsAndTogglesThemWithoutNotificat
   EXPECT_EQ(Checks(), (std::vector<int>{1, -1, 1}));
   EXPECT_EQ(list_.GetHeaderCheck(0), 2);
   EXPECT_EQ(list_.model()->headerData(0, Qt::Horizontal, Qt::CheckStateRole), Qt::Checked);
+  EXPECT_NE(header->viewport()->grab(box).toImage(), unchecked);  // the tick is drawn
   ClickHeader(0);
   EXPECT_EQ(Checks(), (std::vector<int>{0, -1, 0}));
   EXPECT_EQ(list_.GetHeaderCheck(0), 1);
@@ -102,11 +120,8 @@ TEST_F(CellListCtrlTest, HeaderCheckFollowsTheRowsAndTogglesThemWithoutNotificat
   EXPECT_EQ(list_.GetHeaderCheck(0), 2);
   ClickCell(2, 0);
   EXPECT_EQ(list_.GetHeaderCheck(0), 1);
-
   ClickHeader(1);  // no box in that column
   EXPECT_EQ(Checks(), (std::vector<int>{1, 1, 0}));
-  EXPECT_EQ(list_.Header()->CheckBoxRect(1), QRect());
-  EXPECT_TRUE(list_.Header()->CheckBoxRect(0).isValid());
 }
 
 TEST_F(CellListCtrlTest, ProgressRepaintsItsOneCellAndOnlyOnAChange) {
@@ -116,121 +131,157 @@ TEST_F(CellListCtrlTest, ProgressRepaintsItsOneCellAndOnlyOnAChange) {
   list_.SetProgressPercent(1, 9, 42);
   list_.SetProgressPercent(7, 3, 42);
   ASSERT_EQ(changes.count(), 1);
-  const QModelIndex cell = list_.model()->index(1, 3);
-  EXPECT_EQ(changes[0][0].toModelIndex(), cell);
-  EXPECT_EQ(changes[0][1].toModelIndex(), cell);
-  EXPECT_EQ(list_.GetProgressPercent(1, 3), 42);
-  EXPECT_EQ(cell.data(CellListModel::kProgressRole), 42);
-  EXPECT_FALSE(list_.model()->index(1, 2).data(CellListModel::kProgressRole).isValid());
+  EXPECT_EQ(changes[0][0].toModelIndex(), At(1, 3));
+  EXPECT_EQ(changes[0][1].toModelIndex(), At(1, 3));
+  EXPECT_EQ(At(1, 3).data(CellListModel::kProgressRole), 42);
+  EXPECT_FALSE(At(1, 2).data(CellListModel::kProgressRole).isValid());
 }
 
-struct LabelCase {
-  int percent;
-  bool text_shown;
-  const char* format;
-  const char* label;
-};
+TEST_F(CellListCtrlTest, ProgressLabelFollowsPercentFormatAndVisibility) {
+  const struct {
+    int percent;
+    bool text_shown;
+    const char* format;
+    const char* label;
 
-class ProgressLabelTest : public CellListCtrlTest,
-                          public ::testing::WithParamInterface<LabelCase> {};
-
-TEST_P(ProgressLabelTest, LabelFollowsPercentFormatAndVisibility) {
-  const LabelCase& c = GetParam();
-  list_.ShowProgress(0, 3, c.text_shown, QString::fromLatin1(c.format));
-  list_.SetProgressPercent(0, 3, c.percent);
-  EXPECT_EQ(list_.model()->index(0, 3).data().toString(), QString::fromLatin1(c.label));
-  EXPECT_TRUE(list_.GetItemText(0, 3).isEmpty());  // the label is not the cell's text
+  } cases[] = {{42, true, "", "42%"},
+               {150, true, "", "150%"},  // the bar stops at 100, the label does not
+               {-1, true, "", ""},
+               {42, false, "", ""},
+               {7, true, "%d of 100", "7 of 100"}};
+  for (const auto& c : cases) {
+    list_.ShowProgress(0, 3, c.text_shown, QString::fromLatin1(c.format));
+    list_.SetProgressPercent(0, 3, c.percent);
+    EXPECT_EQ(At(0, 3).data().toString(), QString::fromLatin1(c.label)) << c.percent;
+    EXPECT_TRUE(list_.GetItemText(0, 3).isEmpty());  // the label is not the cell's text
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Labels, ProgressLabelTest,
-    ::testing::Values(LabelCase{0, true, "", "0%"}, LabelCase{42, true, "", "42%"},
-                      LabelCase{100, true, "", "100%"}, LabelCase{150, true, "", "150%"},
-                      LabelCase{-1, true, "", ""}, LabelCase{42, false, "", ""},
-                      LabelCase{7, true, "%d of 100", "7 of 100"}));
 
 TEST_F(CellListCtrlTest, RolesShowTheCellRecords) {
   ImageList images;
-  images.Add(QIcon::fromTheme(QStringLiteral("folder"), QIcon(QPixmap(16, 16))));
+  images.Add(QIcon(QPixmap(16, 16)));
   list_.SetImageList(&images);
   list_.SetCellImage(0, 1, 0);
   list_.SetCellImage(0, 2, 5);  // no such image
   list_.SetCellTip(0, 2, QStringLiteral("where the files go"));
-  list_.InsertColumn(4, QStringLiteral("Size"), Qt::AlignRight);
   list_.SetCheckState(0, 0, 1);
-  const QAbstractItemModel* model = list_.model();
-  EXPECT_FALSE(model->index(0, 1).data(Qt::DecorationRole).value<QIcon>().isNull());
-  EXPECT_TRUE(model->index(0, 2).data(Qt::DecorationRole).value<QIcon>().isNull());
-  EXPECT_EQ(model->index(0, 2).data(Qt::ToolTipRole), QStringLiteral("where the files go"));
-  EXPECT_FALSE(model->index(0, 1).data(Qt::ToolTipRole).isValid());
-  EXPECT_TRUE(model->index(0, 4).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
-  EXPECT_TRUE(model->index(0, 4).data().toString().isEmpty());  // a new column's cells exist
-  EXPECT_EQ(model->index(0, 0).data(Qt::CheckStateRole), Qt::Checked);
-  EXPECT_EQ(model->index(1, 0).data(Qt::CheckStateRole), Qt::Unchecked);
-  EXPECT_FALSE(model->index(0, 1).data(Qt::CheckStateRole).isValid());
-  EXPECT_EQ(model->index(0, 1).data().toString(), QStringLiteral("/in/0"));
+  EXPECT_FALSE(At(0, 1).data(Qt::DecorationRole).value<QIcon>().isNull());
+  EXPECT_TRUE(At(0, 2).data(Qt::DecorationRole).value<QIcon>().isNull());
+  EXPECT_EQ(At(0, 2).data(Qt::ToolTipRole), QStringLiteral("where the files go"));
+  EXPECT_EQ(At(0, 0).data(Qt::CheckStateRole), Qt::Checked);
+  EXPECT_FALSE(At(0, 1).data(Qt::CheckStateRole).isValid());
+  EXPECT_EQ(At(0, 1).data().toString(), QStringLiteral("/in/0"));
 }
 
-TEST_F(CellListCtrlTest, RowsGoInAndOutAtTheirPlace) {
+TEST_F(CellListCtrlTest, RowsGoInAtTheirPlaceAndMissingCellsFail) {
+  for (const auto& [row, column] : {std::pair{-1, 0}, {3, 0}, {0, 4}, {0, -1}}) {
+    SCOPED_TRACE(testing::Message() << row << "," << column);
+    QRect rect(1, 2, 3, 4);
+    EXPECT_FALSE(list_.SetCheckState(row, column, 1));
+    EXPECT_FALSE(list_.GetCellRect(row, column, &rect));
+    EXPECT_EQ(rect, QRect(1, 2, 3, 4));
+  }
+  EXPECT_EQ(list_.InsertRow(4, {}), -1);
+  EXPECT_FALSE(list_.SelectRow(3));
   EXPECT_EQ(list_.InsertRow(1, QStringLiteral("new")), 1);
-  EXPECT_EQ(list_.GetItemText(1, 0), QStringLiteral("new"));
   EXPECT_EQ(list_.GetItemText(2, 1), QStringLiteral("/in/1"));
   EXPECT_EQ(list_.GetCheckState(1, 0), -1);
-  EXPECT_TRUE(list_.DeleteRow(0));
-  EXPECT_EQ(list_.GetItemText(0, 0), QStringLiteral("new"));
-  EXPECT_EQ(list_.GetItemCount(), 3);
-  list_.SelectRow(2);
+  EXPECT_TRUE(list_.SelectRow(2));
   EXPECT_EQ(list_.GetSelectedRow(), 2);
   list_.DeleteAllRows();
   EXPECT_EQ(list_.GetItemCount(), 0);
   EXPECT_EQ(list_.GetSelectedRow(), -1);
 }
 
-TEST_F(CellListCtrlTest, CellsThatDoNotExistAnswerTheFailureValues) {
-  for (const auto& [row, column] : {std::pair{-1, 0}, {3, 0}, {0, 4}, {0, -1}}) {
-    SCOPED_TRACE(testing::Message() << row << "," << column);
-    QRect rect(1, 2, 3, 4);
-    EXPECT_FALSE(list_.SetCheckState(row, column, 1));
-    EXPECT_EQ(list_.GetCheckState(row, column), -1);
-    EXPECT_FALSE(list_.SetCellText(row, column, QStringLiteral("x")));
-    EXPECT_TRUE(list_.GetItemText(row, column).isEmpty());
-    EXPECT_FALSE(list_.ShowProgress(row, column));
-    list_.SetProgressPercent(row, column, 5);
-    EXPECT_EQ(list_.GetProgressPercent(row, column), 0);
-    EXPECT_FALSE(list_.SetCellTip(row, column, QStringLiteral("x")));
-    EXPECT_FALSE(list_.GetCellRect(row, column, &rect));
-    EXPECT_EQ(rect, QRect(1, 2, 3, 4));
-  }
-  EXPECT_EQ(list_.InsertRow(-1, {}), -1);
-  EXPECT_EQ(list_.InsertRow(4, {}), -1);
-  EXPECT_FALSE(list_.DeleteRow(3));
-  EXPECT_FALSE(list_.EnableRow(3, false));
-  EXPECT_FALSE(list_.SelectRow(3));
-  EXPECT_EQ(list_.GetHeaderCheck(4), -1);
-  EXPECT_FALSE(list_.SetHeaderCheck(4, 1));
-  EXPECT_EQ(list_.GetItemCount(), 3);
-}
-
-// The message sits 10 pixels below the header in the text colour, only while the list is empty.
+// The message sits 10 pixels below the header, only while the list has no row.
 TEST_F(CellListCtrlTest, EmptyListShowsItsMessage) {
-  const auto marked = [this](int top, int bottom) {
-    const QImage image = list_.viewport()->grab().toImage();
-    const QColor base = list_.palette().color(QPalette::Base);
-    int count = 0;
-    const int scale = static_cast<int>(image.devicePixelRatio());
-    for (int y = top * scale; y < std::min(bottom * scale, image.height()); ++y) {
-      for (int x = 0; x < image.width(); ++x) {
-        count += image.pixelColor(x, y) != base;
-      }
-    }
-    return count;
+  const auto blank = [this](int top, int height) {
+    const QImage shown = list_.viewport()->grab(QRect(0, top, 400, height)).toImage();
+    QImage base = shown;
+    base.fill(list_.palette().color(QPalette::Base));
+    return shown == base;
   };
   QRect last;
-  ASSERT_TRUE(list_.GetCellRect(2, 0, &last));
-  EXPECT_EQ(marked(last.bottom() + 2, 1000), 0);
+  ASSERT_TRUE(list_.DeleteRow(2) && list_.DeleteRow(1));  // one row is not empty
+  ASSERT_TRUE(list_.GetCellRect(0, 0, &last));
+  EXPECT_TRUE(blank(last.bottom() + 2, 50));
   list_.DeleteAllRows();
-  EXPECT_EQ(marked(0, 10), 0);
-  EXPECT_GT(marked(10, 10 + 2 * list_.fontMetrics().height()), 0);
+  EXPECT_TRUE(blank(0, 10));
+  EXPECT_FALSE(blank(10, 2 * list_.fontMetrics().height()));
+}
+
+TEST_F(CellListCtrlTest, AttachChoicesPutsTheInitialEntryIntoTheCellAndTheButtonOpensIt) {
+  EXPECT_TRUE(list_.AttachChoices(0, 2, true, &choices_, 3, 2));
+  EXPECT_EQ(list_.GetChoiceText(0, 2), QStringLiteral("beta"));
+  EXPECT_FALSE(list_.AttachChoices(0, 2, true, nullptr, 3, 0));  // fails, cell left alone
+  EXPECT_EQ(list_.GetChoiceText(0, 2), QStringLiteral("beta"));
+  for (const int initial : {7, -1}) {
+    EXPECT_TRUE(list_.AttachChoices(1, 2, true, &choices_, 3, initial));
+    EXPECT_EQ(list_.GetChoiceText(1, 2), QStringLiteral("alpha")) << initial;
+  }
+  EXPECT_FALSE(list_.AttachChoices(3, 2, true, &choices_, 3, 0));
+  // The button opens whole rows of the non-empty entries.
+  ClickChoiceCell(true);
+  CChoiceDropList* drop = list_.DropList();
+  ASSERT_NE(drop, nullptr);
+  EXPECT_EQ(drop->count(), 4);
+  EXPECT_EQ(drop->currentItem()->text(), QStringLiteral("beta"));
+  const int rows_height = drop->height() - 2 * drop->frameWidth();
+  EXPECT_EQ(rows_height % drop->sizeHintForRow(0), 0);
+  EXPECT_GT(rows_height, 0);
+}
+
+// What is done in the open list: keys (a Qt::Key, or a letter as its character) or one of these.
+enum Action { kClickFirstEntry = 1, kCloseOtherwise, kClickLeftPart };
+
+TEST_F(CellListCtrlTest, KeysAndClicksPreviewCommitOrPutTheTextBack) {
+  const struct {
+    std::vector<int> actions;
+    const char* text;  // the cell afterwards
+    bool still_open;
+    int selections;
+  } cases[] = {
+      {{Qt::Key_Down}, "gamma", true, 0},
+      {{Qt::Key_Down, Qt::Key_Down, Qt::Key_Escape}, "beta", false, 0},
+      {{Qt::Key_Up, Qt::Key_Return}, "alpha", false, 1},
+      {{kClickFirstEntry}, "alpha", false, 1},
+      {{'b'}, "Bravo", true, 0},  // the next entry beginning with it
+      {{'b', 'b'}, "beta", true, 0},
+      {{'z'}, "beta", true, 0},
+      {{Qt::Key_End, kCloseOtherwise}, "beta", false, 0},  // as Escape
+      {{Qt::Key_Down, kClickLeftPart}, "beta", false, 0},  // closes and opens none
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << &c - cases);
+    list_.AttachChoices(0, 2, true, &choices_, 3, 2);
+    selections_.clear();
+    ClickChoiceCell(true);
+    CChoiceDropList* drop = list_.DropList();
+    ASSERT_NE(drop, nullptr);
+    for (const int action : c.actions) {
+      if (action == kClickFirstEntry) {
+        QTest::mouseClick(drop->viewport(), Qt::LeftButton, {},
+                          drop->visualItemRect(drop->item(0)).center());
+      } else if (action == kCloseOtherwise) {
+        drop->close();
+      } else if (action == kClickLeftPart) {
+        ClickChoiceCell(false);
+      } else if (action < 0x80) {
+        QTest::keyClick(drop, static_cast<char>(action));
+      } else {
+        QTest::keyClick(drop, static_cast<Qt::Key>(action));
+      }
+    }
+    EXPECT_EQ(list_.GetChoiceText(0, 2), QString::fromLatin1(c.text));
+    EXPECT_EQ(list_.DropList() != nullptr, c.still_open);
+    ASSERT_EQ(selections_.count(), c.selections);
+    if (c.selections > 0) {
+      EXPECT_EQ(selections_[0], (QVariantList{0, 2}));
+    }
+    if (list_.DropList() != nullptr) {
+      list_.DropList()->close();
+    }
+  }
 }
 
 }  // namespace
