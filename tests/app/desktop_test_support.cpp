@@ -115,12 +115,7 @@ void DesktopTest::WriteDirs(std::string_view content) const {
 
 std::unique_ptr<MainWindow> DesktopTest::MakeWindow(std::string command_line,
                                                     std::unique_ptr<TrayShell> tray) {
-  MainWindowSetup setup;
-  setup.settings = &settings_;
-  setup.fs = &fs_;
-  setup.dirs_path = DirsPath();
-  setup.executable_directory = dir_.Path("bin/");
-  setup.dialogs = &dialogs_;
+  MainWindowSetup setup{.services = services_, .dirs_path = DirsPath(), .dialogs = &dialogs_};
   setup.command_line = std::move(command_line);
   setup.lock = &lock_;
   setup.channel_path = ChannelPath();

@@ -150,6 +150,7 @@ class DesktopTest : public ::testing::Test {
   ScriptedDialogs dialogs_;
   NoSleeper sleeper_;
   InstanceLock lock_;
+  const AppServices services_{settings_, fs_, dir_.Path("bin/")};
 
  private:
   std::mutex started_mutex_;
