@@ -9,7 +9,6 @@
 #include "config/settings_keys.h"
 #include "config/watch_list.h"
 #include "config/watch_list_editor.h"
-#include "platform/command_line.h"
 #include "platform/event_log.h"
 #include "platform/file_system.h"
 #include "scan/companion_completion.h"
@@ -72,10 +71,6 @@ std::optional<FileStamp> LastChange(const std::string& path) {
                    info.st_size};
 }
 
-SystemError StartDetached(const std::vector<std::string>& arguments) {
-  return StartArguments(arguments);
-}
-
 }  // namespace
 
 HeadlessRunner::HeadlessRunner(const HeadlessSetup& setup)
@@ -111,7 +106,7 @@ int HeadlessRunner::Run(PassMode mode) {
                                  services.executable_directory);
   LoopTimer timer;
   ScanController controller({services.ForScan(*setup_.list, sink_, completion), &display, &timer,
-                             nullptr, StartDetached, setup_.report_path, mode});
+                             nullptr, nullptr, setup_.report_path, mode});
 
   if (!one_pass) {
     display.Print("Watching " + std::to_string(row_count) + " entries of " +
