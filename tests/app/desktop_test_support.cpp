@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QAction>
 #include <QCoreApplication>
 
 #include "scan/scan_controller.h"
@@ -101,6 +102,17 @@ void ObservedSettings::WriteText(std::string_view key, std::string_view value) {
     before_write(key);
   }
   store.WriteText(key, value);
+}
+
+std::string MenuItems(const QMenu* menu) {
+  std::string items;
+  for (const QAction* action : menu->actions()) {
+    items += (items.empty() ? "" : "|") +
+             (action->isSeparator()
+                  ? std::string("-")
+                  : action->text().toStdString() + '=' + std::to_string(action->data().toInt()));
+  }
+  return items;
 }
 
 DesktopTest::DesktopTest() : lock_(dir_.Path("runtime/Quarrystream")) {

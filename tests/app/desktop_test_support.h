@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QMenu>
 #include <QStringList>
 
 #include "app/desktop_dialogs.h"
@@ -118,6 +119,9 @@ class ObservedSettings final : public SettingsStore {
   void WriteInt(std::string_view key, std::int32_t value) override;
   void WriteText(std::string_view key, std::string_view value) override;
 };
+
+// "text=command" for each item of `menu`, "-" for a separator, joined by '|'.
+std::string MenuItems(const QMenu* menu);
 
 class NoSleeper final : public Sleeper {
  public:

@@ -27,18 +27,6 @@ namespace {
 
 class MainWindowTest : public DesktopTest {};
 
-// "text=command" for each item, "-" for a separator, joined by '|'.
-std::string MenuItems(const QMenu* menu) {
-  std::string items;
-  for (const QAction* action : menu->actions()) {
-    items += (items.empty() ? "" : "|") +
-             (action->isSeparator()
-                  ? std::string("-")
-                  : action->text().toStdString() + '=' + std::to_string(action->data().toInt()));
-  }
-  return items;
-}
-
 TEST_F(MainWindowTest, MenusColumnsAndTheFirstPass) {
   settings_.store.WriteText("PostExecution", "notify %1");
   auto window = MakeWindow();
