@@ -46,7 +46,6 @@ std::string ScriptedDialogs::BrowseForDirectory(std::string_view prompt) {
 }
 
 std::optional<std::string> ScriptedDialogs::BrowseForProgram() {
-  ++program_choosers;
   Opened();
   return program;
 }

@@ -44,13 +44,11 @@ class ScriptedDialogs final : public DesktopDialogs {
 
   std::vector<ShownMessage> shown;
   std::vector<std::string> prompts;
-  int program_choosers = 0;
   int settings_runs = 0;
   int about_runs = 0;
   int close_alls = 0;  // CloseAll calls; the scripted dialogs answer as scripted all the same
 
-  void SetOwner(QWidget* owner) override { owner_ = owner; }
-  QWidget* owner() const { return owner_; }
+  void SetOwner(QWidget*) override {}
   void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
   bool AskYesNo(std::string_view text, std::string_view caption) override;
   std::string BrowseForDirectory(std::string_view prompt) override;
@@ -61,7 +59,6 @@ class ScriptedDialogs final : public DesktopDialogs {
 
  private:
   void Opened();
-  QWidget* owner_ = nullptr;
 };
 
 // A tray that answers every call and records it.

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -200,11 +199,13 @@ TEST_F(HeadlessRunnerTest, HeadlessStopsOnSigtermAndKeepsOtherProcessesEdits) {
 }
 
 // One process scans a watch list: of two runners started at once one exits 4 naming the other,
-// as a --scan-once beside it does; every set that arrives is handed off exactly once.
-TEST_F(HeadlessRunnerTest, OnlyOneProcessScansAWatchListAndEachSetIsHandedOffOnce) {
+// as a --scan-once beside it does, while --status shows the scanner and what its last pass found.
+// (That every set is handed off once across passes, kills included, is the crash soak's.)
+TEST_F(HeadlessRunnerTest, OnlyOneProcessScansAWatchList) {
   const std::string in = sandbox_.MakeDir("in");
+  MakeSet("in/s0");
   ASSERT_EQ(Run({"--add", in, sandbox_.Path("out")}).status, 0);
-  WriteSetting("ReScan", "1");
+  EXPECT_TRUE(Has(Run({"--status"}).output, "No pass has ended yet"));
   Child first = Start({"--headless"});
   Child second = Start({"--headless"});
   int status = 0;
@@ -217,26 +218,15 @@ TEST_F(HeadlessRunnerTest, OnlyOneProcessScansAWatchListAndEachSetIsHandedOffOnc
   EXPECT_EQ(WEXITSTATUS(status), 4) << said;
   EXPECT_TRUE(Has(said, "process " + std::to_string(scanner.pid) + " already scans")) << said;
   EXPECT_EQ(Run({"--scan-once"}).status, 4);
-
-  // Sets arrive one by one, each after a pass has ended.
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(PassFinished(scanner));
-    MakeSet("in/s" + std::to_string(i));
-  }
-  AwaitRecords(record_, 3);
   ASSERT_TRUE(PassFinished(scanner));
-  ASSERT_TRUE(PassFinished(scanner));
-  EXPECT_TRUE(Has(Run({"--status"}).output, "3 sets complete"));
+  const std::string shown = Run({"--status"}).output;
+  EXPECT_TRUE(Has(shown, "1 set complete")) << shown;
+  EXPECT_TRUE(Has(shown, "Scanned by process " + std::to_string(scanner.pid))) << shown;
   kill(scanner.pid, SIGTERM);
   EXPECT_EQ(Wait(scanner).status, 0);
+  EXPECT_TRUE(Has(Run({"--status"}).output, "No process scans this watch list now"));
   EXPECT_EQ(Run({"--scan-once"}).status, 0);  // the lock went with the runner
-  std::map<std::string, int> handed_off;
-  for (const auto& record : Records(record_))
-    ++handed_off[record.at(0)];
-  EXPECT_EQ(handed_off.size(), 3u);
-  for (const auto& [volume, count] : handed_off)
-    EXPECT_EQ(count, 1) << volume;
-  EXPECT_TRUE(Has(ReadFile(profile_ + "/quarrystream.log"), "Set complete: " + in + "/s2/"));
+  EXPECT_TRUE(Has(ReadFile(profile_ + "/quarrystream.log"), "Set complete: " + in + "/s0/"));
 }
 
 }  // namespace
