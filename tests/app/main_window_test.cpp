@@ -132,20 +132,8 @@ TEST_F(MainWindowTest, RemoveTakesTheSelectedRow) {
   EXPECT_EQ(list->GetProgressPercent(0, 3), 0);
 }
 
-TEST_F(MainWindowTest, BrowseForProgramPutsTheChoiceInQuotes) {
-  auto window = MakeWindow();
-  window->Initialise();
-  QLineEdit* field = window->Controls().post_execution;
-  field->setText(QStringLiteral("kept"));
-  window->OnCommand(kIdBrowseProgram);  // cancelled
-  EXPECT_EQ(field->text(), QStringLiteral("kept"));
-  dialogs_.program = "/opt/tools/run prog";
-  window->OnCommand(kIdBrowseProgram);
-  EXPECT_EQ(field->text(), QStringLiteral("\"/opt/tools/run prog\""));
-}
-
 // The "P" button looks pressed exactly while the pass or the countdown is paused.
-TEST_F(MainWindowTest, MenuCommandsAndThePauseButtonReachTheController) {
+TEST_F(MainWindowTest, CommandsReachTheirDialogsAndTheController) {
   auto window = MakeWindow();
   window->Initialise();
   window->show();
@@ -155,6 +143,13 @@ TEST_F(MainWindowTest, MenuCommandsAndThePauseButtonReachTheController) {
   window->OnCommand(kIdSystemAbout);
   EXPECT_EQ(dialogs_.settings_runs, 1);
   EXPECT_EQ(dialogs_.about_runs, 2);
+  // The program chosen for the field goes in quotes; a cancel keeps the field.
+  c.post_execution->setText(QStringLiteral("kept"));
+  window->OnCommand(kIdBrowseProgram);
+  EXPECT_EQ(c.post_execution->text(), QStringLiteral("kept"));
+  dialogs_.program = "/opt/tools/run prog";
+  window->OnCommand(kIdBrowseProgram);
+  EXPECT_EQ(c.post_execution->text(), QStringLiteral("\"/opt/tools/run prog\""));
 
   QTest::mouseClick(c.pause, Qt::LeftButton);
   EXPECT_EQ(c.status->text(), QStringLiteral("Paused"));
