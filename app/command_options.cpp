@@ -1,6 +1,8 @@
 #include "app/command_options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <string_view>
 
 namespace qs {
@@ -12,6 +14,21 @@ bool ParseRow(std::string_view text, std::size_t& row) {
   auto [ptr, ec] = std::from_chars(text.data(), end, row);
   return ec == std::errc() && ptr == end && !text.empty();
 }
+
+struct ModeOption {
+  std::string_view name;
+  RunMode mode;
+};
+
+constexpr ModeOption kModeOptions[] = {
+    {"--help", RunMode::kHelp},         {"-h", RunMode::kHelp},
+    {"--version", RunMode::kVersion},   {"-V", RunMode::kVersion},
+    {"--headless", RunMode::kHeadless}, {"--scan-once", RunMode::kScanOnce},
+    {"--list", RunMode::kList},         {"--status", RunMode::kStatus},
+    {"--settings", RunMode::kSettings}, {"--set", RunMode::kSet},
+    {"--add", RunMode::kAdd},           {"--remove", RunMode::kRemove},
+    {"--include", RunMode::kInclude},
+};
 
 ParseResult Fail(std::string message) {
   ParseResult result;
@@ -40,30 +57,13 @@ ParseResult ParseCommandOptions(const std::vector<std::string>& arguments) {
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& arg = arguments[i];
     auto needs = [&](std::size_t count) { return i + count < arguments.size(); };
-    if (arg == "--help" || arg == "-h") {
-      if (!set_mode(RunMode::kHelp, arg))
-        return result;
-    } else if (arg == "--version" || arg == "-V") {
-      if (!set_mode(RunMode::kVersion, arg))
-        return result;
-    } else if (arg == "--headless") {
-      if (!set_mode(RunMode::kHeadless, arg))
-        return result;
-    } else if (arg == "--scan-once") {
-      if (!set_mode(RunMode::kScanOnce, arg))
-        return result;
-    } else if (arg == "--list") {
-      if (!set_mode(RunMode::kList, arg))
-        return result;
-    } else if (arg == "--status") {
-      if (!set_mode(RunMode::kStatus, arg))
-        return result;
-    } else if (arg == "--settings") {
-      if (!set_mode(RunMode::kSettings, arg))
-        return result;
-    } else if (arg == "--set") {
-      if (!set_mode(RunMode::kSet, arg))
-        return result;
+    const ModeOption* mode =
+        std::find_if(std::begin(kModeOptions), std::end(kModeOptions),
+                     [&](const ModeOption& option) { return arg == option.name; });
+    if (mode != std::end(kModeOptions) && !set_mode(mode->mode, arg)) {
+      return result;
+    }
+    if (arg == "--set") {
       // Every following KEY=VALUE belongs to it; a value may itself begin with "--".
       while (needs(1) && arguments[i + 1].find('=') != std::string::npos &&
              !arguments[i + 1].starts_with("--")) {
@@ -82,8 +82,6 @@ ParseResult ParseCommandOptions(const std::vector<std::string>& arguments) {
       if (options.profile->empty())
         return Fail("--profile needs a folder");
     } else if (arg == "--add") {
-      if (!set_mode(RunMode::kAdd, arg))
-        return result;
       if (!needs(2))
         return Fail("--add needs a SOURCE and a DESTINATION folder");
       options.source = arguments[++i];
@@ -92,24 +90,20 @@ ParseResult ParseCommandOptions(const std::vector<std::string>& arguments) {
         return Fail("--add needs a SOURCE and a DESTINATION folder");
       }
     } else if (arg == "--remove") {
-      if (!set_mode(RunMode::kRemove, arg))
-        return result;
       if (!needs(1) || !ParseRow(arguments[i + 1], options.row)) {
         return Fail("--remove needs a ROW number as --list prints it");
       }
       ++i;
     } else if (arg == "--include") {
-      if (!set_mode(RunMode::kInclude, arg))
-        return result;
       if (!needs(2) || !ParseRow(arguments[i + 1], options.row) ||
           (arguments[i + 2] != "0" && arguments[i + 2] != "1")) {
         return Fail("--include needs a ROW number and 0 or 1");
       }
       options.include = arguments[i + 2] == "1" ? 1 : 0;
       i += 2;
-    } else if (arg.starts_with("--")) {
-      return Fail("unknown option " + arg);
-    } else {
+    } else if (mode == std::end(kModeOptions)) {
+      if (arg.starts_with("--"))
+        return Fail("unknown option " + arg);
       rest.push_back(arg);
     }
   }

@@ -9,7 +9,6 @@
 #include "config/settings_keys.h"
 #include "config/watch_list.h"
 #include "config/watch_list_editor.h"
-#include "platform/command_line.h"
 #include "platform/event_log.h"
 #include "platform/file_system.h"
 #include "scan/companion_completion.h"
@@ -72,10 +71,6 @@ std::optional<FileStamp> LastChange(const std::string& path) {
                    info.st_size};
 }
 
-SystemError StartDetached(const std::vector<std::string>& arguments) {
-  return StartArguments(arguments);
-}
-
 }  // namespace
 
 HeadlessRunner::HeadlessRunner(const HeadlessSetup& setup)
@@ -104,22 +99,14 @@ int HeadlessRunner::Run(PassMode mode) {
   auto loaded_change = LastChange(dirs_path);
   setup_.editor->LoadDirs();
   std::size_t row_count = setup_.list->Count();
+  const AppServices& services = setup_.services;
   TerminalDisplay display(setup_.out, setup_.live,
-                          ReadText(*setup_.settings, Setting::PostExecution), &row_count);
-  CompanionCompletion completion(*setup_.settings, *setup_.fs, sink_, setup_.executable_directory);
+                          ReadText(services.settings, Setting::PostExecution), &row_count);
+  CompanionCompletion completion(services.settings, services.fs, sink_,
+                                 services.executable_directory);
   LoopTimer timer;
-  ScanController controller({{.watch_list = setup_.list,
-                              .sink = &sink_,
-                              .settings = setup_.settings,
-                              .fs = setup_.fs,
-                              .completion = &completion,
-                              .log = setup_.log},
-                             &display,
-                             &timer,
-                             nullptr,
-                             StartDetached,
-                             setup_.report_path,
-                             mode});
+  ScanController controller({services.ForScan(*setup_.list, sink_, completion), &display, &timer,
+                             nullptr, nullptr, setup_.report_path, mode});
 
   if (!one_pass) {
     display.Print("Watching " + std::to_string(row_count) + " entries of " +

@@ -7,31 +7,26 @@
 #include <cstdio>
 #include <string>
 
+#include "app/app_services.h"
 #include "platform/loop_wait.h"
 #include "scan/scan_controller.h"
 #include "scan/scan_message_queue.h"
 
 namespace qs {
 
-class EventLog;
-class FileSystem;
-class SettingsStore;
 class WatchList;
 class WatchListEditor;
 
 struct HeadlessSetup {
+  const AppServices& services;
   WatchList* list = nullptr;
   WatchListEditor* editor = nullptr;  // loads dirs.cfg at start, saves it at the end
-  SettingsStore* settings = nullptr;
-  FileSystem* fs = nullptr;
-  std::string executable_directory;  // where the companion program lives
   std::FILE* out = stdout;
   bool live = false;  // a live status line (standard output is a terminal)
   // SIGINT and SIGTERM quit as RequestQuit does. They are blocked from the runner's creation
   // on, in its thread and every thread started after it: create the runner before any other.
   bool quit_on_signals = false;
-  const EventLog* log = nullptr;  // may be null
-  std::string report_path;        // where the last pass's reports go; empty: nowhere
+  std::string report_path;  // where the last pass's reports go; empty: nowhere
 };
 
 class HeadlessRunner {

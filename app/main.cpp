@@ -45,14 +45,8 @@ void SetLogForProfile(const std::optional<std::string>& profile_option) {
 int PrintStatus(const qs::ProfileLocation& profile, qs::WatchListEditor& editor,
                 const qs::WatchList& list) {
   qs::ScanLock lock(profile.dirs_cfg);
-  std::unique_ptr<qs::ReadableFile> file;
   std::string text;
-  if (qs::RealFileSystem().OpenForReading(qs::LastPassReportPath(profile.dirs_cfg), file) ==
-      qs::kErrorSuccess) {
-    char buffer[4096];
-    for (long n = 0; (n = file->Read(buffer, sizeof buffer)) > 0;)
-      text.append(buffer, static_cast<std::size_t>(n));
-  }
+  qs::ReadWholeFile(qs::RealFileSystem(), qs::LastPassReportPath(profile.dirs_cfg), text);
   if (text.empty()) {
     editor.LoadDirs();
     text = qs::FormatLastPass(list.Snapshot(), {});
@@ -126,17 +120,13 @@ int main(int argc, char** argv) {
   }
   const qs::EventLog log(qs::DefaultLogPath(), "quarrystream");
 
-  qs::HeadlessSetup setup;
-  setup.list = &list;
-  setup.editor = &editor;
-  setup.settings = settings.get();
-  setup.fs = &fs;
-  setup.executable_directory = qs::ExecutableDirectory();
-  setup.out = stdout;
-  setup.live = isatty(STDOUT_FILENO) != 0;
-  setup.quit_on_signals = true;
-  setup.log = &log;
-  setup.report_path = qs::LastPassReportPath(profile.dirs_cfg);
+  const qs::AppServices services{*settings, fs, qs::ExecutableDirectory(), &log};
+  const qs::HeadlessSetup setup{.services = services,
+                                .list = &list,
+                                .editor = &editor,
+                                .live = isatty(STDOUT_FILENO) != 0,
+                                .quit_on_signals = true,
+                                .report_path = qs::LastPassReportPath(profile.dirs_cfg)};
   // Before any worker thread, so that every thread inherits the blocked signals.
   qs::HeadlessRunner runner(setup);
   return runner.Run(options.mode == qs::RunMode::kHeadless ? qs::PassMode::kHeadless

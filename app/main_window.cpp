@@ -109,30 +109,23 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
   dialogs_ = std::make_unique<ExitGuardedDialogs>(*setup_.dialogs, closed_);
   setup_.dialogs = dialogs_.get();
   setup_.dialogs->SetOwner(this);
-  editor_ = std::make_unique<WatchListEditor>(*setup_.fs, setup_.dirs_path, list_, *setup_.dialogs,
-                                              *setup_.settings);
+  const AppServices& services = setup_.services;
+  editor_ = std::make_unique<WatchListEditor>(services.fs, setup_.dirs_path, list_, *setup_.dialogs,
+                                              services.settings);
   // Rows may have moved: their reports wait for the next pass.
   editor_->SetReloadedCallback([this] {
     row_tips_.clear();
     FillRows();
   });
   queue_.SetWakeUp([this] { WakeForMessages(); });
-  completion_ = std::make_unique<CompanionCompletion>(
-      *setup_.settings, *setup_.fs, queue_, setup_.executable_directory, setup_.start_companion);
+  completion_ =
+      std::make_unique<CompanionCompletion>(services.settings, services.fs, queue_,
+                                            services.executable_directory, setup_.start_companion);
   timer_ = std::make_unique<QtCountdownTimer>(
       [this] { controller_->OnCountdownTimer(kCountdownTimerId); });
-  controller_ =
-      std::make_unique<ScanController>(ScanControllerSetup{{.watch_list = &list_,
-                                                            .sink = &queue_,
-                                                            .settings = setup_.settings,
-                                                            .fs = setup_.fs,
-                                                            .completion = completion_.get(),
-                                                            .log = setup_.log},
-                                                           this,
-                                                           timer_.get(),
-                                                           setup_.sleeper,
-                                                           setup_.start_command,
-                                                           LastPassReportPath(setup_.dirs_path)});
+  controller_ = std::make_unique<ScanController>(ScanControllerSetup{
+      services.ForScan(list_, queue_, *completion_), this, timer_.get(), setup_.sleeper,
+      setup_.start_command, LastPassReportPath(setup_.dirs_path)});
   hidden_window_ = std::make_unique<HiddenWindow>(
       HiddenWindow::Target{[this](const std::string& text) { OnCopyData(text); },
                            [this] { OnTerminateRequest(); }},
@@ -167,7 +160,8 @@ void MainWindow::Initialise() {
   // The countdown is off: the controller starts so.
   BuildColumns();
   editor_->LoadDirs();
-  controls_.post_execution->setText(ToQString(ReadText(*setup_.settings, Setting::PostExecution)));
+  controls_.post_execution->setText(
+      ToQString(ReadText(setup_.services.settings, Setting::PostExecution)));
   // The lock decides; only its holder opens the door for later starts.
   instance_lock_held_ = setup_.lock != nullptr && setup_.lock->TryAcquire();
   if (instance_lock_held_) {
@@ -181,7 +175,7 @@ void MainWindow::Initialise() {
   }
   // The countdown from ReScan, then the first pass at once.
   controller_->Initialise();
-  if (IsOn(*setup_.settings, Setting::HideToTray)) {
+  if (IsOn(setup_.services.settings, Setting::HideToTray)) {
     HideToTray();
   }
   controls_.list->setFocus();
@@ -263,7 +257,7 @@ void MainWindow::OnQuit() {
   if (quit_question_open_) {
     return;
   }
-  if (AsksOnQuit(*setup_.settings)) {
+  if (AsksOnQuit(setup_.services.settings)) {
     quit_question_open_ = true;
     const bool yes = setup_.dialogs->AskYesNo(kQuitQuestion, kQuitCaption);
     quit_question_open_ = false;
@@ -293,13 +287,13 @@ void MainWindow::RunExitSequence() {
     editor_->SaveDirs();
   }
   list_.Clear();
-  WriteText(*setup_.settings, Setting::PostExecution, PostExecutionText());
+  WriteText(setup_.services.settings, Setting::PostExecution, PostExecutionText());
   done(kIdCancel);
 }
 
 bool MainWindow::DirsFileHoldsEntries() const {
   std::unique_ptr<ReadableFile> file;
-  return setup_.fs->OpenForReading(setup_.dirs_path, file) == kErrorSuccess && file &&
+  return setup_.services.fs.OpenForReading(setup_.dirs_path, file) == kErrorSuccess && file &&
          !ParseDirs(*file).empty();
 }
 

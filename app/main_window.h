@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app_services.h"
 #include "app/main_window_controls.h"
 #include "config/watch_list.h"
 #include "config/watch_list_editor.h"
@@ -27,35 +28,29 @@ class QMenuBar;
 namespace qs {
 
 class DesktopDialogs;
-class EventLog;
-class FileSystem;
 class HiddenWindow;
 class ImageList;
 class InstanceLock;
 class QtCountdownTimer;
 class ScanController;
-class SettingsStore;
 class Sleeper;
 class CTrayIcon;
 
 struct MainWindowSetup {
-  SettingsStore* settings = nullptr;
-  FileSystem* fs = nullptr;
-  std::string dirs_path;             // dirs.cfg
-  std::string executable_directory;  // where the companion program lives
+  const AppServices& services;
+  std::string dirs_path{};  // dirs.cfg
   DesktopDialogs* dialogs = nullptr;
-  std::string command_line;  // the program's own command-line text ("/ADDDIR:...")
+  std::string command_line{};  // the program's own command-line text ("/ADDDIR:...")
   // The single-instance lock, held by the start-up already or taken again at initialisation;
   // null: this window takes part in no single-instance rule.
   InstanceLock* lock = nullptr;
-  std::string channel_path;            // where later starts find this instance
-  ArgumentsStarter start_command;      // the post-execution command; null: started for real
-  CommandLineStarter start_companion;  // the companion program; null: started for real
-  Sleeper* sleeper = nullptr;          // the stop's settling pause; null: real sleeping
+  std::string channel_path{};            // where later starts find this instance
+  ArgumentsStarter start_command{};      // the post-execution command; null: started for real
+  CommandLineStarter start_companion{};  // the companion program; null: started for real
+  Sleeper* sleeper = nullptr;            // the stop's settling pause; null: real sleeping
   // The notification area; null: the desktop's own (QSystemTrayIcon). Where the desktop has
   // none, Hide minimises the window.
-  std::unique_ptr<TrayShell> tray_shell;
-  const EventLog* log = nullptr;  // what the scans log; null: nothing is logged
+  std::unique_ptr<TrayShell> tray_shell{};
 };
 
 class MainWindow final : public QDialog, public ScanDisplay, private AddDirectoryFrontEnd {

@@ -108,18 +108,14 @@ int QuarrystreamApp::Run(const CommandOptions& options, int argc, char** argv) {
   QtDesktopDialogs dialogs(
       [&settings, &autostart](QWidget* owner) { RunSettingsDialog(owner, *settings, autostart); });
   InstanceLock lock(InstanceLockPath());
-  MainWindowSetup setup;
-  setup.settings = settings.get();
-  setup.fs = &RealFileSystem();
-  setup.dirs_path = profile.dirs_cfg;
-  setup.executable_directory = ExecutableDirectory();
-  setup.dialogs = &dialogs;
-  setup.command_line = options.desktop_command;
-  setup.lock = &lock;
-  setup.channel_path = InstanceChannelPath();
   const EventLog log(DefaultLogPath(), "quarrystream");
-  setup.log = &log;
-  MainWindow window(std::move(setup));
+  const AppServices services{*settings, RealFileSystem(), ExecutableDirectory(), &log};
+  MainWindow window({.services = services,
+                     .dirs_path = profile.dirs_cfg,
+                     .dialogs = &dialogs,
+                     .command_line = options.desktop_command,
+                     .lock = &lock,
+                     .channel_path = InstanceChannelPath()});
 
   // The profile's key.
   QCoreApplication::setOrganizationName(

@@ -99,26 +99,8 @@ const std::map<std::string, std::string, std::less<>>& IniSettingsStore::Current
 
 // The whole file; an absent file reads as empty. False when it exists but cannot be read.
 bool IniSettingsStore::ReadFile(std::string& data) const {
-  data.clear();
-  std::unique_ptr<ReadableFile> file;
-  const SystemError error = fs_.OpenForReading(path_, file);
-  if (error == kErrorFileNotFound || error == kErrorPathNotFound) {
-    return true;
-  }
-  if (error != kErrorSuccess || !file) {
-    return false;
-  }
-  char block[4096];
-  for (;;) {
-    const long got = file->Read(block, sizeof block);
-    if (got == 0) {
-      return true;
-    }
-    if (got < 0) {
-      return false;
-    }
-    data.append(block, static_cast<std::size_t>(got));
-  }
+  const SystemError error = ReadWholeFile(fs_, path_, data);
+  return error == kErrorSuccess || error == kErrorFileNotFound || error == kErrorPathNotFound;
 }
 
 std::string MirrowenSettingsFile() {

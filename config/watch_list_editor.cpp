@@ -35,15 +35,8 @@ void WatchListEditor::LoadDirs() {
 
 void WatchListEditor::KeepDamagedFile(std::size_t dropped) {
   std::string content;
-  std::unique_ptr<ReadableFile> file;
-  if (fs_.OpenForReading(dirs_path_, file) == kErrorSuccess && file) {
-    char buffer[64 * 1024];
-    // A bound for a file grown huge by damage; what it holds beyond is lost with the records.
-    constexpr std::size_t kMaxKept = std::size_t{256} << 20;
-    for (long n = 0; content.size() < kMaxKept && (n = file->Read(buffer, sizeof buffer)) > 0;) {
-      content.append(buffer, static_cast<std::size_t>(n));
-    }
-  }
+  // A bound for a file grown huge by damage; what it holds beyond is lost with the records.
+  ReadWholeFile(fs_, dirs_path_, content, std::size_t{256} << 20);
   const std::string kept = DamagedDirsPath(dirs_path_);
   const bool saved = fs_.WriteFileAtomically(kept, content) == kErrorSuccess;
   messages_.ShowMessage(std::to_string(dropped) +

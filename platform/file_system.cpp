@@ -31,4 +31,20 @@ std::unique_ptr<FolderHandle> FileSystem::OpenFolder(const std::string& folder) 
   return std::make_unique<JoinedPathFolder>(*this, folder);
 }
 
+SystemError ReadWholeFile(FileSystem& fs, const std::string& path, std::string& content,
+                          std::size_t limit) {
+  content.clear();
+  std::unique_ptr<ReadableFile> file;
+  if (const SystemError error = fs.OpenForReading(path, file); error != kErrorSuccess || !file)
+    return error != kErrorSuccess ? error : kErrorAccessDenied;
+  char block[64 * 1024];
+  while (content.size() < limit) {
+    const long got = file->Read(block, sizeof block);
+    if (got <= 0)
+      return got == 0 ? kErrorSuccess : kErrorReadFault;
+    content.append(block, static_cast<std::size_t>(got));
+  }
+  return kErrorSuccess;
+}
+
 }  // namespace qs

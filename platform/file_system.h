@@ -4,6 +4,7 @@
 // which devices are network or FUSE file systems).
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -111,6 +112,12 @@ class FileSystem {
 
 // The operating system's file system.
 FileSystem& RealFileSystem();
+
+// Reads the file at `path` whole into `content`, or its first `limit` bytes and a little more.
+// Returns what OpenForReading returned, or kErrorReadFault when a read failed; `content` then
+// holds what was read before the failure.
+SystemError ReadWholeFile(FileSystem& fs, const std::string& path, std::string& content,
+                          std::size_t limit = std::string::npos);
 
 // The suffix of the temporary files WriteFileAtomically makes; they never end in ".sfv" nor
 // carry a state-file name, so a walk can never mistake one for an SFV file or a state file.

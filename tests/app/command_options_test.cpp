@@ -28,18 +28,20 @@ TEST(CommandOptions, ModesAndTheirArguments) {
   ASSERT_TRUE(remove.ok);
   EXPECT_EQ(remove.options.row, 0u);
 
-  EXPECT_EQ(Parse({"--scan-once"}).options.mode, RunMode::kScanOnce);
-  EXPECT_EQ(Parse({"--headless"}).options.mode, RunMode::kHeadless);
-  EXPECT_EQ(Parse({"--status"}).options.mode, RunMode::kStatus);
-  EXPECT_EQ(Parse({"--settings"}).options.mode, RunMode::kSettings);
   auto set = Parse({"--set", "ReScan=60", "PostExecution=a --b", "--profile", "/p"});
   ASSERT_TRUE(set.ok) << set.error;
   EXPECT_EQ(set.options.assignments,
             (std::vector<std::string>{"ReScan=60", "PostExecution=a --b"}));
   EXPECT_EQ(set.options.profile, "/p");
   EXPECT_NE(UsageText().find("4 when\nanother process already scans"), std::string::npos);
-  EXPECT_EQ(Parse({"-h"}).options.mode, RunMode::kHelp);
-  EXPECT_EQ(Parse({"--version"}).options.mode, RunMode::kVersion);
+  const std::pair<const char*, RunMode> modes[] = {
+      {"--scan-once", RunMode::kScanOnce}, {"--headless", RunMode::kHeadless},
+      {"--status", RunMode::kStatus},      {"--settings", RunMode::kSettings},
+      {"--list", RunMode::kList},          {"-h", RunMode::kHelp},
+      {"--version", RunMode::kVersion},    {"-V", RunMode::kVersion}};
+  for (const auto& [option, mode] : modes) {
+    EXPECT_EQ(Parse({option, option}).options.mode, mode) << option;  // repeated: still one
+  }
 }
 
 TEST(CommandOptions, DesktopTakesTheRestAsItsCommandText) {

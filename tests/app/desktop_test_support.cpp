@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QAction>
 #include <QCoreApplication>
 
 #include "scan/scan_controller.h"
@@ -45,7 +46,6 @@ std::string ScriptedDialogs::BrowseForDirectory(std::string_view prompt) {
 }
 
 std::optional<std::string> ScriptedDialogs::BrowseForProgram() {
-  ++program_choosers;
   Opened();
   return program;
 }
@@ -103,6 +103,17 @@ void ObservedSettings::WriteText(std::string_view key, std::string_view value) {
   store.WriteText(key, value);
 }
 
+std::string MenuItems(const QMenu* menu) {
+  std::string items;
+  for (const QAction* action : menu->actions()) {
+    items += (items.empty() ? "" : "|") +
+             (action->isSeparator()
+                  ? std::string("-")
+                  : action->text().toStdString() + '=' + std::to_string(action->data().toInt()));
+  }
+  return items;
+}
+
 DesktopTest::DesktopTest() : lock_(dir_.Path("runtime/Quarrystream")) {
   dir_.MakeDir("profile");
   dir_.MakeDir("runtime");
@@ -115,12 +126,7 @@ void DesktopTest::WriteDirs(std::string_view content) const {
 
 std::unique_ptr<MainWindow> DesktopTest::MakeWindow(std::string command_line,
                                                     std::unique_ptr<TrayShell> tray) {
-  MainWindowSetup setup;
-  setup.settings = &settings_;
-  setup.fs = &fs_;
-  setup.dirs_path = DirsPath();
-  setup.executable_directory = dir_.Path("bin/");
-  setup.dialogs = &dialogs_;
+  MainWindowSetup setup{.services = services_, .dirs_path = DirsPath(), .dialogs = &dialogs_};
   setup.command_line = std::move(command_line);
   setup.lock = &lock_;
   setup.channel_path = ChannelPath();

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QMenu>
 #include <QStringList>
 
 #include "app/desktop_dialogs.h"
@@ -43,13 +44,11 @@ class ScriptedDialogs final : public DesktopDialogs {
 
   std::vector<ShownMessage> shown;
   std::vector<std::string> prompts;
-  int program_choosers = 0;
   int settings_runs = 0;
   int about_runs = 0;
   int close_alls = 0;  // CloseAll calls; the scripted dialogs answer as scripted all the same
 
-  void SetOwner(QWidget* owner) override { owner_ = owner; }
-  QWidget* owner() const { return owner_; }
+  void SetOwner(QWidget*) override {}
   void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
   bool AskYesNo(std::string_view text, std::string_view caption) override;
   std::string BrowseForDirectory(std::string_view prompt) override;
@@ -60,34 +59,30 @@ class ScriptedDialogs final : public DesktopDialogs {
 
  private:
   void Opened();
-  QWidget* owner_ = nullptr;
 };
 
-// A tray that answers every call and records it.
+// A tray that is always there and records the icon shown and hidden and the messages.
 class RecordingTrayShell final : public TrayShell {
  public:
   struct Log {
-    bool available = true;
     int adds = 0;
     int deletes = 0;
-    int modifies = 0;
     QStringList balloons;  // "title: text"
   };
   explicit RecordingTrayShell(std::shared_ptr<Log> log) : log_(std::move(log)) {}
 
-  bool Available() const override { return log_->available; }
-  void SetIcon(const QIcon&, const QString&) override { ++log_->modifies; }
+  bool Available() const override { return true; }
+  void SetIcon(const QIcon&, const QString&) override {}
   void SetVisible(bool visible) override { ++(visible ? log_->adds : log_->deletes); }
   void ShowMessage(const QString& title, const QString& text, QSystemTrayIcon::MessageIcon,
                    int) override {
     log_->balloons << title + QStringLiteral(": ") + text;
   }
   QRect IconGeometry() const override { return {}; }
-  void SetActivationHandler(ActivationHandler handler) override { handler_ = std::move(handler); }
+  void SetActivationHandler(ActivationHandler) override {}
 
  private:
   std::shared_ptr<Log> log_;
-  ActivationHandler handler_;
 };
 
 // The real file system; every whole-file write is announced first.
@@ -118,6 +113,9 @@ class ObservedSettings final : public SettingsStore {
   void WriteInt(std::string_view key, std::int32_t value) override;
   void WriteText(std::string_view key, std::string_view value) override;
 };
+
+// "text=command" for each item of `menu`, "-" for a separator, joined by '|'.
+std::string MenuItems(const QMenu* menu);
 
 class NoSleeper final : public Sleeper {
  public:
@@ -150,6 +148,7 @@ class DesktopTest : public ::testing::Test {
   ScriptedDialogs dialogs_;
   NoSleeper sleeper_;
   InstanceLock lock_;
+  const AppServices services_{settings_, fs_, dir_.Path("bin/")};
 
  private:
   std::mutex started_mutex_;
