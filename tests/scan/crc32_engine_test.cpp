@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "scan/crc32_kernel.h"
-#include "tests/scan/scan_test_support.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_dir.h"
 
 namespace qs {
