@@ -168,7 +168,7 @@ SystemError TestFileSystem::Open(const std::string& path, bool verify,
   }
   SystemError result = kErrorSuccess;
   if (served) {
-    file = std::make_unique<FakeFile>(*served, [this, path] { OnBlockRead(path); });
+    file = std::make_unique<FakeFile>(*served, [this, path](long result) { OnRead(path, result); });
   } else {
     result = verify ? inner_.OpenForVerify(path, file) : inner_.OpenForReading(path, file);
   }
@@ -200,7 +200,13 @@ void TestFileSystem::WatchPause(const PauseGate* gate) {
   watched_ = gate;
 }
 
-void TestFileSystem::OnBlockRead(const std::string& path) {
+void TestFileSystem::OnRead(const std::string& path, long result) {
+  if (on_read) {
+    on_read(path, result);
+  }
+  if (result <= 0) {
+    return;
+  }
   bool hold = false;
   {
     std::lock_guard lock(mutex_);

@@ -43,17 +43,17 @@ struct FakeContent {
   std::function<std::string(std::size_t)> piece = {};
 };
 
-// `on_read`, when set, runs after every read that returned data.
+// `on_read`, when set, runs after every read with what the read returned.
 class FakeFile : public ReadableFile {
  public:
-  explicit FakeFile(FakeContent content, std::function<void()> on_read = {})
+  explicit FakeFile(FakeContent content, std::function<void(long)> on_read = {})
       : c_(std::move(content)), on_read_(std::move(on_read)), current_(std::move(c_.text)) {}
   long Read(void* buffer, std::size_t size) override {
     std::size_t want = std::min(size, c_.chunk);
     if (c_.fail_after >= 0) {
       const auto limit = static_cast<std::size_t>(c_.fail_after);
       if (offset_ >= limit) {
-        return -1;
+        return Report(-1);
       }
       want = std::min(want, limit - offset_);
     }
@@ -65,13 +65,16 @@ class FakeFile : public ReadableFile {
       at_ += take;
     }
     offset_ += n;
-    if (n > 0 && on_read_) {
-      on_read_();
-    }
-    return static_cast<long>(n);
+    return Report(static_cast<long>(n));
   }
 
  private:
+  long Report(long result) {
+    if (on_read_) {
+      on_read_(result);
+    }
+    return result;
+  }
   bool NextPiece() {
     if (next_ == c_.pieces) {
       return false;
@@ -82,7 +85,7 @@ class FakeFile : public ReadableFile {
   }
 
   FakeContent c_;
-  std::function<void()> on_read_;
+  std::function<void(long)> on_read_;
   std::string current_;
   std::size_t at_ = 0;
   std::size_t next_ = 0;
@@ -184,6 +187,7 @@ class TestFileSystem final : public FileSystem {
   }
   std::function<SystemError(const std::string&)> fail_open;  // nonzero: both opens fail so
   std::function<void(const std::string&)> before_verify;
+  std::function<void(const std::string&, long)> on_read;  // every read of a served file
   Hold listing_hold;
   Hold read_hold;
 
@@ -198,7 +202,7 @@ class TestFileSystem final : public FileSystem {
   // Counts the call and answers the injected error (0 for none).
   SystemError Enter(FsOperation operation, const std::string& path);
   SystemError Open(const std::string& path, bool verify, std::unique_ptr<ReadableFile>& file);
-  void OnBlockRead(const std::string& path);
+  void OnRead(const std::string& path, long result);
 
   FileSystem& inner_;
   mutable std::mutex mutex_;
