@@ -60,12 +60,12 @@ TEST_F(PassFaultTest, OnlyAVolumeReadWholeVerifies) {
   const std::string big(300000, 'b');
   WriteSet("in/D", "x.sfv", {{"a.rar", "aaa"}, {"b.rar", big}});
   AddRow(temp.Path("in"));
-  fs.FailReadsAfter("/b.rar", big.size() - 1);
+  const std::string b = temp.Path("in/D/b.rar");
+  fs.Serve(b, {big, 4096, static_cast<long>(big.size()) - 1});
   ASSERT_EQ(RunPass(), 1u);
   EXPECT_TRUE(completed.empty());
   EXPECT_EQ(test::ReadFile(StateFile("in/D")), "a.rar 1\r\nb.rar 0\r\n");
-  fs.ClearFaults();
-  fs.FailReadsAfter("/b.rar", big.size());
+  fs.Serve(b, {big, 4096, static_cast<long>(big.size())});
   ASSERT_EQ(RunPass(), 1u);
   EXPECT_EQ(completed.size(), 1u);
 }
@@ -74,12 +74,13 @@ TEST_F(PassFaultTest, AnSfvFileCutShortByAReadErrorNeverCompletesTheSet) {
   const std::string sfv = WriteSet("in/D", "x.sfv", {{"a.rar", "aaa"}, {"b.rar", "bbb"}});
   AddRow(temp.Path("in"));
   // It breaks off after its comment and the first entry; b.rar is never listed.
-  fs.FailReadsAfter("x.sfv", test::ReadFile(sfv).find("b.rar"));
+  const std::string text = test::ReadFile(sfv);
+  fs.Serve(sfv, {text, 4096, static_cast<long>(text.find("b.rar"))});
   ASSERT_EQ(RunPass(), 1u);
   EXPECT_TRUE(completed.empty());
   // Read whole again, the list pairs b.rar with the marker's state line, which rebuilds it;
   // the pass after that completes the set.
-  fs.ClearFaults();
+  fs.Serve(sfv, {text});
   ASSERT_EQ(RunPass(), 1u);
   EXPECT_TRUE(completed.empty());
   ASSERT_EQ(RunPass(), 1u);

@@ -9,7 +9,6 @@
 #include <tuple>
 #include <vector>
 
-#include "scan/crc32_kernel.h"
 #include "tests/support/fakes.h"
 
 namespace qs {
@@ -18,12 +17,6 @@ namespace {
 constexpr std::size_t kBlock = Crc32Engine::kReadBlockSize;
 
 using test::RandomBytes;
-
-// One pass over all the bytes at once, with no blocks: what the engine must match.
-std::uint32_t WholeCrc(std::string_view data) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-  return ~PortableCrc32Kernel().update(0xFFFFFFFFu, bytes, data.size());
-}
 
 // What the engine did: its reads and gate calls.
 struct Log {
@@ -109,7 +102,7 @@ TEST_F(Crc32EngineTest, MatchesOnePassOverTheBytesAroundEveryBoundary) {
     fs_.chunk = chunk;
     for (const std::size_t size : order) {
       fs_.text = RandomBytes(size, static_cast<unsigned>(size));
-      EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text)))
+      EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, test::ReferenceCrc(fs_.text)))
           << size << " bytes, " << chunk << " a read";
     }
   }
@@ -122,7 +115,8 @@ TEST_F(Crc32EngineTest, AReadFailureEndsTheDataWhereverItFalls) {
   for (const std::size_t fail_after : failures) {
     fs_.fail_after = static_cast<long>(fail_after);
     fs_.log.reads = 0;
-    EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text.substr(0, fail_after))))
+    EXPECT_EQ(Checksum(),
+              std::make_pair(kErrorSuccess, test::ReferenceCrc(fs_.text.substr(0, fail_after))))
         << fail_after;
     // The blocks before the failure, the failing read, and nothing after it.
     EXPECT_EQ(fs_.log.reads, static_cast<int>((fail_after + kBlock - 1) / kBlock) + 1)
@@ -152,7 +146,7 @@ TEST_F(Crc32EngineTest, AStopReadsNoFurtherBlockAndLeavesTheEngineUsable) {
     fs_.text = next_file;
     fs_.Disk();
     EXPECT_EQ(engine.FileCrc32("/v", crc), kErrorSuccess) << stop_at;
-    EXPECT_EQ(crc, WholeCrc(next_file)) << stop_at;
+    EXPECT_EQ(crc, test::ReferenceCrc(next_file)) << stop_at;
   }
 }
 
@@ -167,7 +161,7 @@ TEST_F(Crc32EngineTest, AsksTheGateAfterEveryFullBlockAndEverySecondShortRead) {
     fs_.text = RandomBytes(size, 3);
     fs_.chunk = chunk;
     fs_.log.gate_calls = 0;
-    EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text))) << size;
+    EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, test::ReferenceCrc(fs_.text))) << size;
     EXPECT_EQ(fs_.log.gate_calls, gate_calls) << size << " bytes, " << chunk << " a read";
   }
 }

@@ -10,12 +10,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
 #include <thread>
 
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace qs::test {
 
@@ -27,36 +24,19 @@ ChildProcess::ChildProcess(const std::function<int()>& body) {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                            const std::vector<std::string>& env) {
-  // Made before the fork: only async-signal-safe calls may follow it.
-  std::vector<std::string> environment;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string_view entry(*e);
-    bool replaced = false;
-    for (const std::string& mine : env) {
-      replaced =
-          replaced || entry.substr(0, entry.find('=') + 1) == mine.substr(0, mine.find('=') + 1);
-    }
-    if (!replaced) {
-      environment.emplace_back(entry);
-    }
-  }
-  for (const std::string& mine : env) {
-    if (!mine.ends_with('=')) {
-      environment.push_back(mine);
-    }
-  }
-  std::vector<char*> envp;
-  for (std::string& e : environment) {
-    envp.push_back(e.data());
-  }
-  envp.push_back(nullptr);
-  std::vector<char*> args;
-  for (const std::string& a : argv) {
-    args.push_back(const_cast<char*>(a.c_str()));
-  }
-  args.push_back(nullptr);
   Start([&] {
-    ::execve(args[0], args.data(), envp.data());
+    // glibc's fork leaves malloc usable in the child, so the environment may change here.
+    for (const std::string& variable : env) {
+      const std::string name = variable.substr(0, variable.find('='));
+      const std::string value = variable.substr(name.size() + 1);
+      value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    std::vector<char*> args;
+    for (const std::string& argument : argv) {
+      args.push_back(const_cast<char*>(argument.c_str()));
+    }
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
     ::_exit(127);
   });
 }

@@ -18,15 +18,19 @@ std::string RandomBytes(std::size_t size, unsigned seed) {
   return data;
 }
 
-std::uint32_t ReferenceCrc(std::string_view data) {
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (unsigned char byte : data) {
-    crc ^= byte;
+std::uint32_t ReferenceCrcUpdate(std::uint32_t crc, const unsigned char* data, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
     for (int bit = 0; bit < 8; ++bit) {
       crc = (crc & 1u) != 0 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
     }
   }
-  return ~crc;
+  return crc;
+}
+
+std::uint32_t ReferenceCrc(std::string_view data) {
+  return ~ReferenceCrcUpdate(0xFFFFFFFFu, reinterpret_cast<const unsigned char*>(data.data()),
+                             data.size());
 }
 
 std::string CrcText(std::string_view data) {
@@ -83,15 +87,9 @@ void TestFileSystem::FailEveryCall(FsOperation operation, SystemError error,
   faults_.push_back({operation, std::move(path_part), error, 0});
 }
 
-void TestFileSystem::FailReadsAfter(std::string path_part, std::size_t bytes) {
-  std::lock_guard lock(mutex_);
-  read_limits_.emplace_back(std::move(path_part), bytes);
-}
-
 void TestFileSystem::ClearFaults() {
   std::lock_guard lock(mutex_);
   faults_.clear();
-  read_limits_.clear();
 }
 
 int TestFileSystem::Calls(FsOperation operation) const {
@@ -119,25 +117,6 @@ SystemError TestFileSystem::Enter(FsOperation operation, const std::string& path
   return kErrorSuccess;
 }
 
-// A read error once `remaining` bytes of the wrapped file were handed out.
-class ReadFailingFile final : public ReadableFile {
- public:
-  ReadFailingFile(std::unique_ptr<ReadableFile> inner, std::size_t remaining)
-      : inner_(std::move(inner)), remaining_(remaining) {}
-  long Read(void* buffer, std::size_t size) override {
-    if (remaining_ == 0) {
-      return -1;
-    }
-    const long got = inner_->Read(buffer, std::min(size, remaining_));
-    remaining_ -= got > 0 ? static_cast<std::size_t>(got) : 0;
-    return got;
-  }
-
- private:
-  std::unique_ptr<ReadableFile> inner_;
-  std::size_t remaining_;
-};
-
 SystemError TestFileSystem::Open(const std::string& path, bool verify,
                                  std::unique_ptr<ReadableFile>& file) {
   file.reset();
@@ -146,18 +125,11 @@ SystemError TestFileSystem::Open(const std::string& path, bool verify,
     return error;
   }
   std::optional<FakeContent> served;
-  std::optional<std::size_t> read_limit;
   {
     std::lock_guard lock(mutex_);
     ++(verify ? verified : read)[path];
     if (const auto found = served_.find(path); found != served_.end()) {
       served = found->second;
-    }
-    for (const auto& [part, bytes] : read_limits_) {
-      if (path.find(part) != std::string::npos) {
-        read_limit = bytes;
-        break;
-      }
     }
   }
   if (verify && before_verify) {
@@ -166,16 +138,11 @@ SystemError TestFileSystem::Open(const std::string& path, bool verify,
   if (const SystemError error = fail_open ? fail_open(path) : kErrorSuccess) {
     return error;
   }
-  SystemError result = kErrorSuccess;
   if (served) {
     file = std::make_unique<FakeFile>(*served, [this, path](long result) { OnRead(path, result); });
-  } else {
-    result = verify ? inner_.OpenForVerify(path, file) : inner_.OpenForReading(path, file);
+    return kErrorSuccess;
   }
-  if (result == kErrorSuccess && file && read_limit) {
-    file = std::make_unique<ReadFailingFile>(std::move(file), *read_limit);
-  }
-  return result;
+  return verify ? inner_.OpenForVerify(path, file) : inner_.OpenForReading(path, file);
 }
 
 void TestFileSystem::HoldListing(const std::string& directory) {

@@ -27,7 +27,9 @@ namespace qs::test {
 // `size` pseudo-random bytes, the same for the same seed.
 std::string RandomBytes(std::size_t size, unsigned seed);
 
-// Bit by bit, without any table: an independent reference for expected CRCs.
+// Bit by bit, without any table: an independent reference for expected CRCs. The update takes
+// and gives the register as the kernels do, without the final inversion.
+std::uint32_t ReferenceCrcUpdate(std::uint32_t crc, const unsigned char* data, std::size_t size);
 std::uint32_t ReferenceCrc(std::string_view data);
 // ReferenceCrc as an SFV file states it: eight upper-case hex digits.
 std::string CrcText(std::string_view data);
@@ -162,8 +164,6 @@ class TestFileSystem final : public FileSystem {
   void FailNthCall(FsOperation operation, int nth, SystemError error, std::string path_part = {});
   // Every such call fails until ClearFaults().
   void FailEveryCall(FsOperation operation, SystemError error, std::string path_part = {});
-  // Files opened whose path contains `path_part` fail to read once `bytes` bytes were read.
-  void FailReadsAfter(std::string path_part, std::size_t bytes);
   void ClearFaults();
   // Calls of `operation` so far, failed ones included.
   int Calls(FsOperation operation) const;
@@ -208,7 +208,6 @@ class TestFileSystem final : public FileSystem {
   mutable std::mutex mutex_;
   std::map<std::string, FakeContent> served_;
   std::vector<Fault> faults_;
-  std::vector<std::pair<std::string, std::size_t>> read_limits_;
   std::map<FsOperation, int> calls_;
   std::string hold_listing_, hold_read_path_;
   int hold_read_block_ = 0;
