@@ -2,7 +2,6 @@
 // state files left behind and the early ends.
 #include "scan/scan_pass.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 #include <cstdio>
 
@@ -14,7 +13,6 @@
 
 #include "config/settings_keys.h"
 #include "platform/event_log.h"
-#include "tests/support/child_process.h"
 #include "tests/support/pass_rig.h"
 
 namespace qs {
@@ -156,21 +154,6 @@ TEST_F(ScanPass, AStateFileThatCannotBeWrittenOrReadBackEndsThePassEarly) {
   EXPECT_EQ(RunPass(), 0u);
   EXPECT_EQ(completed.size(), 1u);
   EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1 f0 f100");
-}
-
-// A volume still being downloaded is open for writing in another process: it stays unverified
-// until the writer closes it.
-TEST_F(ScanPass, AVolumeStillOpenForWritingVerifiesOnceClosed) {
-  WriteSet("in/D", "x.sfv", {{"x.rar", "complete already"}});
-  AddRow(temp.Path("in"));
-  test::ChildWriter child(::open(temp.Path("in/D/x.rar").c_str(), O_WRONLY));
-  ASSERT_TRUE(child.started());
-  ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(ReadFile(StateFile("in/D")), "x.rar 0\r\n");
-  EXPECT_TRUE(completed.empty());
-  child.Release();
-  ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(completed.size(), 1u);
 }
 
 TEST_F(ScanPass, OnlyIncludeOneIsScannedAndAMissingSourcePostsOneHundredTwice) {
