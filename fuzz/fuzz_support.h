@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "tests/support/text_file.h"
+#include "tests/support/fakes.h"
 
 namespace qs::fuzz {
 

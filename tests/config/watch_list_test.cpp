@@ -16,7 +16,7 @@
 #include "config/settings_keys.h"
 #include "config/user_messages.h"
 #include "config/watch_list_editor.h"
-#include "tests/support/faulty_file_system.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_dir.h"
 
 namespace qs {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/child_writer.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace qs {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/text_file.h"
+#include "tests/support/fakes.h"
 
 namespace qs {
 namespace {

@@ -1,102 +1,57 @@
 // The single-instance primitive after a running instance is killed: whatever it left (its lock
 // file, its socket, a program it started that still runs), the next start becomes the running
 // instance and can be reached.
-#include <poll.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
-#include <functional>
-#include <future>
 #include <string>
 #include <thread>
 
 #include "platform/command_line.h"
 #include "platform/instance_channel.h"
 #include "platform/single_instance.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace qs {
 namespace {
 
-// A child process playing the running instance: it takes the lock, listens, runs `then` with
-// its server and the pipe it reports its steps on, then waits to be killed.
-class InstanceChild {
- public:
-  using Then = std::function<void(InstanceServer& server, int report)>;
-
-  InstanceChild(const std::string& lock_path, const std::string& socket_path,
-                const Then& then = {}) {
-    int pipe_fds[2];
-    if (::pipe(pipe_fds) != 0) {
-      return;
-    }
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(pipe_fds[0]);
-      InstanceLock lock(lock_path);
+class InstanceCrashTest : public ::testing::Test {
+ protected:
+  // A child playing the running instance: it takes the lock, listens, writes 'r' (or 'e' when
+  // it could not), runs `then`, and waits to be killed.
+  test::ChildProcess Instance(const std::function<void()>& then = {}) {
+    return test::ChildProcess([this, then] {
+      InstanceLock lock(lock_path_);
       InstanceServer server;
-      const char state = lock.TryAcquire() && server.Listen(socket_path) ? 'r' : 'e';
-      if (::write(pipe_fds[1], &state, 1) != 1) {
-        ::_exit(1);
-      }
+      std::fputs(lock.TryAcquire() && server.Listen(socket_path_) ? "r" : "e", stdout);
+      std::fflush(stdout);
       if (then) {
-        then(server, pipe_fds[1]);
+        then();
       }
       for (;;) {
         ::pause();
       }
-    }
-    ::close(pipe_fds[1]);
-    report_ = pipe_fds[0];
-  }
-  ~InstanceChild() {
-    Kill();
-    if (report_ >= 0) {
-      ::close(report_);
-    }
-  }
-  InstanceChild(const InstanceChild&) = delete;
-  InstanceChild& operator=(const InstanceChild&) = delete;
-
-  // The next step the child reported; 0 when it ended without one.
-  char NextReport() {
-    char step = 0;
-    return ::read(report_, &step, 1) == 1 ? step : 0;
-  }
-  void Kill() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-    }
+      return 0;
+    });
   }
 
- private:
-  pid_t pid_ = -1;
-  int report_ = -1;
-};
+  // What the next start does: take the lock, listen, and serve one sender.
+  void ExpectTheNextStartTakesOver() {
+    InstanceLock lock(lock_path_);
+    ASSERT_TRUE(lock.TryAcquire());
+    InstanceServer server;
+    ASSERT_TRUE(server.Listen(socket_path_));
+    std::thread sender(
+        [&] { EXPECT_EQ(SendToRunningInstance(socket_path_, "/ADDDIR:x"), SendResult::kHandled); });
+    EXPECT_TRUE(server.ServeOne([](const std::string& got) { EXPECT_EQ(got, "/ADDDIR:x"); }));
+    sender.join();
+  }
 
-// What the next start does: take the lock, listen, and serve one sender.
-void ExpectTheNextStartTakesOver(const std::string& lock_path, const std::string& socket_path) {
-  InstanceLock lock(lock_path);
-  ASSERT_TRUE(lock.TryAcquire());
-  InstanceServer server;
-  ASSERT_TRUE(server.Listen(socket_path));
-  std::thread sender(
-      [&] { EXPECT_EQ(SendToRunningInstance(socket_path, "/ADDDIR:x"), SendResult::kHandled); });
-  EXPECT_TRUE(server.ServeOne([](const std::string& got) { EXPECT_EQ(got, "/ADDDIR:x"); }));
-  sender.join();
-}
-
-class InstanceCrashTest : public ::testing::Test {
- protected:
   test::TempDir dir_;
   const std::string lock_path_ = dir_.Path("Quarrystream");
   const std::string socket_path_ = dir_.Path("QuarrystreamWnd");
@@ -108,28 +63,27 @@ TEST_F(InstanceCrashTest, AProgramItStartedThatStillRunsHoldsNothing) {
   const std::string record = dir_.Path("record");
   ::setenv("QS_ARGV_RECORD", record.c_str(), 1);
   ::setenv("QS_ARGV_HOLD", "2000", 1);  // it records only after this long
-  InstanceChild instance(lock_path_, socket_path_, [](InstanceServer&, int report) {
-    const char started = StartArguments({QS_ARGV_RECORDER, "held"}) == kErrorSuccess ? 's' : 'e';
-    (void)!::write(report, &started, 1);
+  test::ChildProcess instance = Instance([] {
+    std::fputs(StartArguments({QS_ARGV_RECORDER, "held"}) == kErrorSuccess ? "s" : "e", stdout);
+    std::fflush(stdout);
   });
   ::unsetenv("QS_ARGV_HOLD");
   ::unsetenv("QS_ARGV_RECORD");
-  ASSERT_EQ(instance.NextReport(), 'r');
-  ASSERT_EQ(instance.NextReport(), 's');
+  ASSERT_EQ(instance.Read(1), "r");
+  ASSERT_EQ(instance.Read(1), "s");
   instance.Kill();
   ASSERT_FALSE(test::Exists(record));  // the started program still runs
-  ExpectTheNextStartTakesOver(lock_path_, socket_path_);
+  ExpectTheNextStartTakesOver();
 }
 
 // Killed at any moment of its start: before, during or after taking the lock and listening.
 TEST_F(InstanceCrashTest, KilledAtAnyMomentOfItsStartItNeverBlocksTheNext) {
   for (int round = 0; round < 20; ++round) {
     {
-      InstanceChild instance(lock_path_, socket_path_);
+      test::ChildProcess instance = Instance();
       std::this_thread::sleep_for(std::chrono::microseconds(round * 150));
-      instance.Kill();
     }
-    ExpectTheNextStartTakesOver(lock_path_, socket_path_);
+    ExpectTheNextStartTakesOver();
   }
 }
 
@@ -137,9 +91,9 @@ TEST_F(InstanceCrashTest, KilledAtAnyMomentOfItsStartItNeverBlocksTheNext) {
 TEST_F(InstanceCrashTest, ALeftoverThatIsNoSocketIsReplaced) {
   std::ofstream(lock_path_) << "not a lock of ours";
   std::ofstream(socket_path_) << "not a socket";
-  ExpectTheNextStartTakesOver(lock_path_, socket_path_);
+  ExpectTheNextStartTakesOver();
   ASSERT_EQ(::mkfifo(socket_path_.c_str(), 0600), 0);
-  ExpectTheNextStartTakesOver(lock_path_, socket_path_);
+  ExpectTheNextStartTakesOver();
 }
 
 }  // namespace

@@ -19,7 +19,8 @@
 #include "platform/event_log.h"
 #include "scan/post_execution.h"
 #include "scan/scan_controller.h"
-#include "tests/scan/scan_test_support.h"
+#include "tests/support/fakes.h"
+#include "tests/support/temp_dir.h"
 
 namespace qs {
 namespace {

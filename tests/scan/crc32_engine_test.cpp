@@ -9,9 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "scan/crc32_kernel.h"
-#include "tests/scan/scan_test_support.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/fakes.h"
 
 namespace qs {
 namespace {
@@ -20,69 +18,11 @@ constexpr std::size_t kBlock = Crc32Engine::kReadBlockSize;
 
 using test::RandomBytes;
 
-// One pass over all the bytes at once, with no blocks: what the engine must match.
-std::uint32_t WholeCrc(std::string_view data) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-  return ~PortableCrc32Kernel().update(0xFFFFFFFFu, bytes, data.size());
-}
-
 // What the engine did: its reads and gate calls.
 struct Log {
   int reads = 0;
   int reads_after_failure = 0;
   int gate_calls = 0;
-};
-
-// A file served from memory, `chunk` bytes a read at most, failing from `fail_after` on.
-class ScriptedFile final : public ReadableFile {
- public:
-  ScriptedFile(const std::string& text, std::size_t chunk, long fail_after, Log& log)
-      : text_(text), chunk_(chunk), fail_after_(fail_after), log_(log) {}
-  long Read(void* buffer, std::size_t size) override {
-    ++(failed_ ? log_.reads_after_failure : log_.reads);
-    const std::size_t end = fail_after_ < 0 ? text_.size() : static_cast<std::size_t>(fail_after_);
-    if (fail_after_ >= 0 && offset_ >= end) {
-      failed_ = true;
-      return -1;
-    }
-    const std::size_t n = std::min({size, chunk_, end - offset_});
-    text_.copy(static_cast<char*>(buffer), n, offset_);
-    offset_ += n;
-    return static_cast<long>(n);
-  }
-
- private:
-  const std::string& text_;
-  std::size_t chunk_;
-  long fail_after_;
-  Log& log_;
-  std::size_t offset_ = 0;
-  bool failed_ = false;
-};
-
-class ScriptedFileSystem final : public FileSystem {
- public:
-  std::string text;
-  std::size_t chunk = kBlock;
-  long fail_after = -1;
-  Log log;
-
-  SystemError OpenForVerify(const std::string&, std::unique_ptr<ReadableFile>& file) override {
-    file = std::make_unique<ScriptedFile>(text, chunk, fail_after, log);
-    return kErrorSuccess;
-  }
-  SystemError OpenForReading(const std::string&, std::unique_ptr<ReadableFile>&) override {
-    return kErrorAccessDenied;
-  }
-  bool ListDirectory(const std::string&, std::vector<DirectoryEntry>&) override { return false; }
-  SystemError WriteFileAtomically(const std::string&, std::string_view) override {
-    return kErrorAccessDenied;
-  }
-  SystemError CreateEmptyFile(const std::string&) override { return kErrorAccessDenied; }
-  SystemError MoveFileNoReplace(const std::string&, const std::string&) override {
-    return kErrorAccessDenied;
-  }
-  SystemError DeleteFile(const std::string&) override { return kErrorAccessDenied; }
 };
 
 // Says stop at its `stop_at`-th call (never when 0).
@@ -100,19 +40,46 @@ class CountingGate final : public ReadGate {
   int calls_ = 0;
 };
 
+// Serves `text` at /v, `chunk` bytes a read, failing from `fail_after` on.
+class ScriptedFileSystem {
+ public:
+  ScriptedFileSystem() {
+    disk.on_read = [this](const std::string&, long result) {
+      ++(failed_ ? log.reads_after_failure : log.reads);
+      failed_ = failed_ || result < 0;
+    };
+  }
+  // Serves the script as it is now; call before each checksum.
+  FileSystem& Disk() {
+    failed_ = false;
+    disk.Serve("/v", {text, chunk, fail_after});
+    return disk;
+  }
+
+  std::string text;
+  std::size_t chunk = kBlock;
+  long fail_after = -1;
+  Log log;
+  test::TestFileSystem disk;
+
+ private:
+  bool failed_ = false;
+};
+
 class Crc32EngineTest : public ::testing::Test {
  protected:
   Crc32EngineTest() { engine_.BuildTable(); }
 
   std::pair<SystemError, std::uint32_t> Checksum() {
     std::uint32_t crc = 7;
+    fs_.Disk();
     const SystemError error = engine_.FileCrc32("/v", crc);
     return {error, crc};
   }
 
   ScriptedFileSystem fs_;
   CountingGate gate_{fs_.log};
-  Crc32Engine engine_{fs_, &gate_};
+  Crc32Engine engine_{fs_.disk, &gate_};
 };
 
 // Sizes around one and several blocks, one file after the other through one engine, in both
@@ -135,7 +102,7 @@ TEST_F(Crc32EngineTest, MatchesOnePassOverTheBytesAroundEveryBoundary) {
     fs_.chunk = chunk;
     for (const std::size_t size : order) {
       fs_.text = RandomBytes(size, static_cast<unsigned>(size));
-      EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text)))
+      EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, test::ReferenceCrc(fs_.text)))
           << size << " bytes, " << chunk << " a read";
     }
   }
@@ -148,7 +115,8 @@ TEST_F(Crc32EngineTest, AReadFailureEndsTheDataWhereverItFalls) {
   for (const std::size_t fail_after : failures) {
     fs_.fail_after = static_cast<long>(fail_after);
     fs_.log.reads = 0;
-    EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text.substr(0, fail_after))))
+    EXPECT_EQ(Checksum(),
+              std::make_pair(kErrorSuccess, test::ReferenceCrc(fs_.text.substr(0, fail_after))))
         << fail_after;
     // The blocks before the failure, the failing read, and nothing after it.
     EXPECT_EQ(fs_.log.reads, static_cast<int>((fail_after + kBlock - 1) / kBlock) + 1)
@@ -164,9 +132,10 @@ TEST_F(Crc32EngineTest, AStopReadsNoFurtherBlockAndLeavesTheEngineUsable) {
   const std::string next_file = RandomBytes(12 * kBlock + 1, 10);
   for (const int stop_at : {1, 2, 4, 5, 8, 9, 23}) {
     CountingGate gate(fs_.log);
-    Crc32Engine engine(fs_, &gate);
+    Crc32Engine engine(fs_.disk, &gate);
     engine.BuildTable();
     fs_.text = long_file;
+    fs_.Disk();
     fs_.log.reads = 0;
     fs_.log.gate_calls = 0;
     gate.stop_at = stop_at;
@@ -175,8 +144,9 @@ TEST_F(Crc32EngineTest, AStopReadsNoFurtherBlockAndLeavesTheEngineUsable) {
     EXPECT_EQ(fs_.log.reads, stop_at);
     EXPECT_EQ(fs_.log.gate_calls, stop_at);
     fs_.text = next_file;
+    fs_.Disk();
     EXPECT_EQ(engine.FileCrc32("/v", crc), kErrorSuccess) << stop_at;
-    EXPECT_EQ(crc, WholeCrc(next_file)) << stop_at;
+    EXPECT_EQ(crc, test::ReferenceCrc(next_file)) << stop_at;
   }
 }
 
@@ -191,22 +161,8 @@ TEST_F(Crc32EngineTest, AsksTheGateAfterEveryFullBlockAndEverySecondShortRead) {
     fs_.text = RandomBytes(size, 3);
     fs_.chunk = chunk;
     fs_.log.gate_calls = 0;
-    EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, WholeCrc(fs_.text))) << size;
+    EXPECT_EQ(Checksum(), std::make_pair(kErrorSuccess, test::ReferenceCrc(fs_.text))) << size;
     EXPECT_EQ(fs_.log.gate_calls, gate_calls) << size << " bytes, " << chunk << " a read";
-  }
-}
-
-// Through the real file system, with the real read sizes of the disk.
-TEST(Crc32EngineOnDisk, MatchesOnePassOverTheBytes) {
-  test::TempDir dir;
-  Crc32Engine engine(RealFileSystem());
-  engine.BuildTable();
-  for (const std::size_t size : {kBlock - 1, kBlock + 1, 8 * kBlock, 21 * kBlock + 7, kBlock}) {
-    const std::string data = RandomBytes(size, static_cast<unsigned>(size) + 1);
-    const std::string path = dir.WriteFile("v" + std::to_string(size) + ".rar", data);
-    std::uint32_t crc = 0;
-    EXPECT_EQ(engine.FileCrc32(path, crc), kErrorSuccess) << size;
-    EXPECT_EQ(crc, WholeCrc(data)) << size;
   }
 }
 

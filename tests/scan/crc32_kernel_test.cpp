@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/fakes.h"
+
 namespace qs {
 
 // Test parameters print as the kernel's name.
@@ -17,27 +19,11 @@ void PrintTo(const Crc32Kernel& kernel, std::ostream* out) {
 
 namespace {
 
-// The definition itself, one bit at a time, shared by no kernel.
-std::uint32_t BitwiseUpdate(std::uint32_t crc, const unsigned char* data, std::size_t size) {
-  for (std::size_t i = 0; i < size; ++i) {
-    crc ^= data[i];
-    for (int bit = 0; bit < 8; ++bit) {
-      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-  }
-  return crc;
-}
+using test::ReferenceCrcUpdate;
 
 std::vector<unsigned char> PseudoRandomBytes(std::size_t size) {
-  std::vector<unsigned char> bytes(size);
-  std::uint64_t state = 0x9E3779B97F4A7C15u;
-  for (auto& b : bytes) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    b = static_cast<unsigned char>(state >> 56);
-  }
-  return bytes;
+  const std::string bytes = test::RandomBytes(size, 1);
+  return {bytes.begin(), bytes.end()};
 }
 
 // A heap block of exactly `offset + size` bytes whose start is 64-byte aligned, so `Data()` has
@@ -88,7 +74,7 @@ TEST_P(Crc32KernelTest, MatchesTheReferenceForEveryLengthAndAlignment) {
     std::vector<std::uint32_t> expected(kMaxLength + 1);
     expected[0] = start;
     for (std::size_t n = 1; n <= kMaxLength; ++n) {
-      expected[n] = BitwiseUpdate(expected[n - 1], &bytes[n - 1], 1);
+      expected[n] = ReferenceCrcUpdate(expected[n - 1], &bytes[n - 1], 1);
     }
     for (std::size_t offset = 0; offset < kAlignments; ++offset) {
       for (std::size_t length = 0; length <= kMaxLength; ++length) {
@@ -105,7 +91,7 @@ TEST_P(Crc32KernelTest, MatchesTheReferenceForEveryLengthAndAlignment) {
 TEST_P(Crc32KernelTest, UnevenBlocksGiveTheSameCrcAsOneCall) {
   const std::vector<unsigned char> bytes = PseudoRandomBytes(700 * 1024 + 5);
   const std::uint32_t whole = GetParam().update(0xFFFFFFFFu, bytes.data(), bytes.size());
-  EXPECT_EQ(whole, BitwiseUpdate(0xFFFFFFFFu, bytes.data(), bytes.size()));
+  EXPECT_EQ(whole, ReferenceCrcUpdate(0xFFFFFFFFu, bytes.data(), bytes.size()));
 
   const std::vector<std::vector<std::size_t>> patterns = {
       {1, 3, 7, 4096, 65537}, {131072}, {65537, 1}, {255, 257, 511, 513}, {15, 16, 17, 63, 64}};

@@ -2,123 +2,27 @@
 // state files left behind and the early ends.
 #include "scan/scan_pass.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "config/memory_settings_store.h"
 #include "config/settings_keys.h"
-#include "config/watch_list.h"
 #include "platform/event_log.h"
-#include "scan/companion_completion.h"
-#include "tests/scan/scan_test_support.h"
-#include "tests/support/child_writer.h"
+#include "tests/support/pass_rig.h"
 
 namespace qs {
 namespace {
 
 using test::ReadFile;
 
-struct Volume {
-  std::string name;
-  std::string content;
-  bool present = true;
-};
+using test::Volume;
 
-// Whole passes over folders in a sandbox, with a recording completion unless UseCompanion().
-class ScanPass : public ::testing::Test, public CompletionActions {
- protected:
-  struct Completed {
-    WatchEntry entry;
-    ArchiveSet set;
-  };
-  CompletionResult Perform(const WatchEntry& entry, const ArchiveSet& set) override {
-    completed.push_back({entry, set});
-    return {};
-  }
-
-  // Writes `dir`/`sfv_name` listing `volumes` with their true CRCs, and the present volumes.
-  void WriteSet(const std::string& dir, const std::string& sfv_name,
-                const std::vector<Volume>& volumes) {
-    std::string sfv = "; generated\r\n";
-    for (const Volume& volume : volumes) {
-      sfv += volume.name + " " + test::CrcText(volume.content) + "\r\n";
-      if (volume.present) {
-        temp.WriteFile(dir + "/" + volume.name, volume.content);
-      }
-    }
-    temp.WriteFile(dir + "/" + sfv_name, sfv);
-  }
-  void AddRow(std::string source, std::string destination = "/out", std::int32_t include = 1) {
-    list.Append(WatchEntry{std::move(source), std::move(destination), include});
-  }
-  // The real completion, with its command lines recorded in `lines`.
-  void UseCompanion(std::string executable_directory = "/opt/qs/") {
-    companion.emplace(settings, fs, sink, std::move(executable_directory),
-                      [this](std::string_view line) {
-                        lines.emplace_back(line);
-                        return kErrorSuccess;
-                      });
-  }
-  unsigned RunPass() {
-    sink.posted.clear();
-    sink.texts.clear();
-    stop.Reset();
-    done.Reset();
-    CompletionActions* completion = companion ? static_cast<CompletionActions*>(&*companion) : this;
-    ScanPassContext context{
-        {&list, &sink, &settings, &fs, completion, checksum_threads, log}, &stop, &done, &pause};
-    const unsigned result = ScanThreadProc(context);
-    EXPECT_TRUE(done.IsSet());
-    return result;
-  }
-  std::string StateFile(const std::string& dir) const {
-    return temp.Path(dir + "/" + kStateFileName);
-  }
-  std::string Marker(const std::string& dir) const {
-    return temp.Path(dir + "/" + kVerifiedMarkerName);
-  }
-
-  std::vector<std::string> CompletedSfvs() const {
-    std::vector<std::string> sfvs;
-    for (const auto& done_set : completed) {
-      sfvs.push_back(done_set.set.sfv_path);
-    }
-    return sfvs;
-  }
-  // Runs `action` the first time `posted` is posted.
-  void OnPosted(std::string word, std::function<void()> action) {
-    sink.on_post = [word, action, fired = false](const std::string& posted) mutable {
-      if (!fired && posted == word) {
-        fired = true;
-        action();
-      }
-    };
-  }
-
-  test::TempDir temp;
-  WatchList list;
-  MemorySettingsStore settings;
-  test::TestFileSystem fs;
-  test::RecordingSink sink;
-  std::vector<Completed> completed;
-  std::vector<std::string> lines;
-  std::optional<CompanionCompletion> companion;
-  ManualResetEvent stop;
-  ManualResetEvent done;
-  PauseGate pause;
-  unsigned checksum_threads = 1;
-  const EventLog* log = nullptr;
-};
+class ScanPass : public ::testing::Test, public test::PassRig {};
 
 // The cases whose outcome must not depend on whether a helper thread checksums ahead.
 class ScanPassThreads : public ScanPass, public ::testing::WithParamInterface<unsigned> {
@@ -233,38 +137,23 @@ TEST_F(ScanPass, AnSfvFileDeletedAfterItWasListedEndsThePassAndTheNextOneProceed
 TEST_F(ScanPass, AStateFileThatCannotBeWrittenOrReadBackEndsThePassEarly) {
   WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
   AddRow(temp.Path("in"));
-  fs.fail_writes = true;
+  fs.FailEveryCall(test::FsOperation::kWriteFileAtomically, kErrorDiskFull);
   EXPECT_EQ(RunPass(), 0u);
   EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1");  // ended before the first line
-  fs.fail_writes = false;
+  fs.ClearFaults();
   fs.fail_open = [&](const std::string& path) {
     return path == StateFile("in/D") ? kErrorAccessDenied : kErrorSuccess;
   };
   EXPECT_EQ(RunPass(), 0u);
-  EXPECT_EQ(fs.writes, 2);
+  EXPECT_EQ(fs.Calls(test::FsOperation::kWriteFileAtomically), 2);
   EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1");  // ended before the first line
   EXPECT_TRUE(completed.empty());
   fs.fail_open = nullptr;
   temp.WriteFile(std::string("in/D/") + kStateFileName, "x.rar 0\r\n");
-  fs.fail_writes = true;
+  fs.FailEveryCall(test::FsOperation::kWriteFileAtomically, kErrorDiskFull);
   EXPECT_EQ(RunPass(), 0u);
   EXPECT_EQ(completed.size(), 1u);
   EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1 f0 f100");
-}
-
-// A volume still being downloaded is open for writing in another process: it stays unverified
-// until the writer closes it.
-TEST_F(ScanPass, AVolumeStillOpenForWritingVerifiesOnceClosed) {
-  WriteSet("in/D", "x.sfv", {{"x.rar", "complete already"}});
-  AddRow(temp.Path("in"));
-  test::ChildWriter child(::open(temp.Path("in/D/x.rar").c_str(), O_WRONLY));
-  ASSERT_TRUE(child.started());
-  ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(ReadFile(StateFile("in/D")), "x.rar 0\r\n");
-  EXPECT_TRUE(completed.empty());
-  child.Release();
-  ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(completed.size(), 1u);
 }
 
 TEST_F(ScanPass, OnlyIncludeOneIsScannedAndAMissingSourcePostsOneHundredTwice) {
@@ -484,13 +373,7 @@ TEST_F(ScanPass, ACompleteSetWaitsForAMissingCompanion) {
   WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
   AddRow(temp.Path("in"));
   bool present = false;
-  companion.emplace(
-      settings, fs, sink, "/opt/qs/",
-      [this](std::string_view line) {
-        lines.emplace_back(line);
-        return kErrorSuccess;
-      },
-      [&present](const std::string&) { return present; });
+  UseCompanion("/opt/qs/", [&present](const std::string&) { return present; });
   ASSERT_EQ(RunPass(), 1u);
   EXPECT_EQ(ReadFile(StateFile("in/D")), "x.rar 1\r\n");
   EXPECT_FALSE(test::Exists(Marker("in/D")));

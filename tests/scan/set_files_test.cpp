@@ -13,7 +13,7 @@
 #include "scan/first_volume.h"
 #include "scan/sfv_file.h"
 #include "scan/state_file.h"
-#include "tests/scan/scan_test_support.h"
+#include "tests/support/fakes.h"
 
 namespace qs {
 namespace {

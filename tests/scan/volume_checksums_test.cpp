@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/scan/scan_test_support.h"
+#include "tests/support/fakes.h"
+#include "tests/support/temp_dir.h"
 
 namespace qs {
 namespace {

@@ -1,0 +1,285 @@
+#include "tests/support/fakes.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+#include <random>
+
+namespace qs::test {
+
+std::string RandomBytes(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string data(size, '\0');
+  for (char& c : data) {
+    c = static_cast<char>(random());
+  }
+  return data;
+}
+
+std::uint32_t ReferenceCrcUpdate(std::uint32_t crc, const unsigned char* data, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = (crc & 1u) != 0 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+  }
+  return crc;
+}
+
+std::uint32_t ReferenceCrc(std::string_view data) {
+  return ~ReferenceCrcUpdate(0xFFFFFFFFu, reinterpret_cast<const unsigned char*>(data.data()),
+                             data.size());
+}
+
+std::string CrcText(std::string_view data) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(ReferenceCrc(data)));
+  return text;
+}
+
+void Hold::Arm() {
+  std::lock_guard lock(mutex_);
+  armed_ = true;
+  until_ = nullptr;
+  entered_.Reset();
+}
+
+void Hold::ReleaseWhen(const ManualResetEvent& event) {
+  {
+    std::lock_guard lock(mutex_);
+    until_ = &event;
+    armed_ = armed_ && &event != &always_;
+  }
+  changed_.notify_all();
+}
+
+void Hold::Pass() {
+  const ManualResetEvent* until = nullptr;
+  {
+    std::unique_lock lock(mutex_);
+    if (!armed_) {
+      return;
+    }
+    armed_ = false;
+    entered_.Set();
+    changed_.wait(lock, [this] { return until_ != nullptr; });
+    until = until_;
+  }
+  until->Wait();
+}
+
+void TestFileSystem::Serve(const std::string& path, FakeContent content) {
+  std::lock_guard lock(mutex_);
+  served_[path] = std::move(content);
+}
+
+void TestFileSystem::FailNthCall(FsOperation operation, int nth, SystemError error,
+                                 std::string path_part) {
+  std::lock_guard lock(mutex_);
+  faults_.push_back({operation, std::move(path_part), error, std::max(nth, 1)});
+}
+
+void TestFileSystem::FailEveryCall(FsOperation operation, SystemError error,
+                                   std::string path_part) {
+  std::lock_guard lock(mutex_);
+  faults_.push_back({operation, std::move(path_part), error, 0});
+}
+
+void TestFileSystem::ClearFaults() {
+  std::lock_guard lock(mutex_);
+  faults_.clear();
+}
+
+int TestFileSystem::Calls(FsOperation operation) const {
+  std::lock_guard lock(mutex_);
+  const auto found = calls_.find(operation);
+  return found == calls_.end() ? 0 : found->second;
+}
+
+SystemError TestFileSystem::Enter(FsOperation operation, const std::string& path) {
+  std::lock_guard lock(mutex_);
+  ++calls_[operation];
+  for (auto fault = faults_.begin(); fault != faults_.end(); ++fault) {
+    if (fault->operation != operation || path.find(fault->path_part) == std::string::npos) {
+      continue;
+    }
+    const SystemError error = fault->error;
+    if (fault->countdown == 0) {
+      return error;
+    }
+    if (--fault->countdown == 0) {
+      faults_.erase(fault);
+      return error;
+    }
+  }
+  return kErrorSuccess;
+}
+
+SystemError TestFileSystem::Open(const std::string& path, bool verify,
+                                 std::unique_ptr<ReadableFile>& file) {
+  file.reset();
+  if (const SystemError error =
+          Enter(verify ? FsOperation::kOpenForVerify : FsOperation::kOpenForReading, path)) {
+    return error;
+  }
+  std::optional<FakeContent> served;
+  {
+    std::lock_guard lock(mutex_);
+    ++(verify ? verified : read)[path];
+    if (const auto found = served_.find(path); found != served_.end()) {
+      served = found->second;
+    }
+  }
+  if (verify && before_verify) {
+    before_verify(path);
+  }
+  if (const SystemError error = fail_open ? fail_open(path) : kErrorSuccess) {
+    return error;
+  }
+  if (served) {
+    file = std::make_unique<FakeFile>(*served, [this, path](long result) { OnRead(path, result); });
+    return kErrorSuccess;
+  }
+  return verify ? inner_.OpenForVerify(path, file) : inner_.OpenForReading(path, file);
+}
+
+void TestFileSystem::HoldListing(const std::string& directory) {
+  {
+    std::lock_guard lock(mutex_);
+    hold_listing_ = directory;
+  }
+  listing_hold.Arm();
+}
+
+void TestFileSystem::HoldRead(const std::string& path, int block) {
+  {
+    std::lock_guard lock(mutex_);
+    hold_read_path_ = path;
+    hold_read_block_ = block;
+  }
+  read_hold.Arm();
+}
+
+void TestFileSystem::WatchPause(const PauseGate* gate) {
+  std::lock_guard lock(mutex_);
+  watched_ = gate;
+}
+
+void TestFileSystem::OnRead(const std::string& path, long result) {
+  if (on_read) {
+    on_read(path, result);
+  }
+  if (result <= 0) {
+    return;
+  }
+  bool hold = false;
+  {
+    std::lock_guard lock(mutex_);
+    hold = ++blocks[path] == hold_read_block_ && path == hold_read_path_;
+    reads_while_paused += watched_ != nullptr && watched_->IsPaused() ? 1 : 0;
+  }
+  if (hold) {
+    read_hold.Pass();
+  }
+}
+
+bool TestFileSystem::ListDirectory(const std::string& directory,
+                                   std::vector<DirectoryEntry>& entries) {
+  entries.clear();
+  if (Enter(FsOperation::kListDirectory, directory) != kErrorSuccess) {
+    return false;
+  }
+  bool hold = false;
+  {
+    std::lock_guard lock(mutex_);
+    listing_thread_nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+    hold = directory == hold_listing_;
+  }
+  if (hold) {
+    listing_hold.Pass();
+  }
+  const bool listed = inner_.ListDirectory(directory, entries);
+  std::sort(entries.begin(), entries.end(),
+            [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
+  return listed;
+}
+
+SystemError TestFileSystem::WriteFileAtomically(const std::string& path, std::string_view content) {
+  if (const SystemError error = Enter(FsOperation::kWriteFileAtomically, path)) {
+    return error;
+  }
+  std::lock_guard lock(mutex_);
+  ++writes;
+  served_.erase(path);  // what is written replaces what was served
+  return inner_.WriteFileAtomically(path, content);
+}
+
+SystemError TestFileSystem::ReplaceFileAtomically(const std::string& path,
+                                                  std::string_view content) {
+  if (const SystemError error = Enter(FsOperation::kWriteFileAtomically, path)) {
+    return error;
+  }
+  std::lock_guard lock(mutex_);
+  ++writes;
+  served_.erase(path);
+  return inner_.ReplaceFileAtomically(path, content);
+}
+
+SystemError TestFileSystem::CreateEmptyFile(const std::string& path) {
+  const SystemError error = Enter(FsOperation::kCreateEmptyFile, path);
+  return error != kErrorSuccess ? error : inner_.CreateEmptyFile(path);
+}
+
+SystemError TestFileSystem::MoveFileNoReplace(const std::string& from, const std::string& to) {
+  const SystemError error = Enter(FsOperation::kMoveFileNoReplace, from);
+  return error != kErrorSuccess ? error : inner_.MoveFileNoReplace(from, to);
+}
+
+SystemError TestFileSystem::DeleteFile(const std::string& path) {
+  if (const SystemError error = Enter(FsOperation::kDeleteFile, path)) {
+    return error;
+  }
+  std::lock_guard lock(mutex_);
+  served_.erase(path);
+  return inner_.DeleteFile(path);
+}
+
+void RecordingSink::Post(ScanMessage message) {
+  // Reports and failures are kept apart: the trace is the designed sequence of messages.
+  if (message.id == WM_SCAN_ROWREPORT && message.report) {
+    reports.push_back(*message.report);
+    return;
+  }
+  if (message.id == WM_SCAN_FAILURE) {
+    failures.push_back(message.text);
+    return;
+  }
+  const std::string numbers = std::to_string(message.wparam) + ":" + std::to_string(message.lparam);
+  if (message.id == WM_SCAN_ROWPROGRESS) {
+    posted.push_back("r" + numbers);
+  } else if (message.id == WM_SCAN_FILEPROGRESS && message.wparam == 0) {
+    posted.push_back("f" + std::to_string(message.lparam));
+  } else if (numbers == "0:0" && message.id == WM_SCAN_SETCOMPLETE && message.texts) {
+    posted.push_back("set");
+    texts.push_back(std::move(message.texts));
+  } else if (numbers == "0:0" && message.id == WM_SCAN_FINISHED) {
+    posted.push_back("end");
+  } else {
+    posted.push_back("?" + std::to_string(message.id) + ":" + numbers);
+  }
+  if (on_post) {
+    on_post(posted.back());
+  }
+}
+
+std::string RecordingSink::Trace() const {
+  std::string trace;
+  for (const std::string& word : posted) {
+    trace += (trace.empty() ? "" : " ") + word;
+  }
+  return trace;
+}
+
+}  // namespace qs::test
