@@ -40,7 +40,7 @@ class FakeDisplay final : public ScanDisplay {
     cells[row] = column == kProgressColumn ? percent : -2;
   }
   void SetFileProgress(std::int64_t percent) override { file_progress = percent; }
-  std::size_t RowCount() const override { return rows; }
+  std::size_t RowCount() const override { return 3; }
   std::string PostExecutionText() const override { return post_execution; }
   void SetRowReport(std::int64_t row, const RowReport& report) override { reports[row] = report; }
   void ReportFailure(std::int64_t, std::string_view text) override { failures.emplace_back(text); }
@@ -51,7 +51,6 @@ class FakeDisplay final : public ScanDisplay {
   std::map<std::int64_t, std::int64_t> cells;
   std::map<std::int64_t, RowReport> reports;
   std::int64_t file_progress = -1;
-  std::size_t rows = 1;
   std::string post_execution;
 };
 
@@ -86,12 +85,29 @@ class PauseWatchingSink final : public ScanMessageSink {
   std::atomic<int> posts_while_paused{0};
 };
 
-enum class State { kScanning, kScanPaused, kCountingDown, kCountdownPaused, kEndedEarly, kExited };
-enum class Event { kFinished, kForceStop, kForceStart, kPause, kTickToZero, kExit };
-const char* const kStateNames[] = {"Scanning",        "ScanPaused", "CountingDown",
-                                   "CountdownPaused", "EndedEarly", "Exited"};
-const char* const kEventNames[] = {"Finished", "ForceStop",  "ForceStart",
-                                   "Pause",    "TickToZero", "Exit"};
+enum class State {
+  kScanning,
+  kScanPaused,
+  kCountingDown,
+  kCountdownPaused,
+  kEndedEarly,
+  kStopping,
+  kExited
+};
+enum class Event {
+  kFinished,
+  kForceStop,
+  kForceStart,
+  kPause,
+  kTickToZero,
+  kStrayFinished,
+  kStopped,
+  kExit
+};
+const char* const kStateNames[] = {"Scanning",   "ScanPaused", "CountingDown", "CountdownPaused",
+                                   "EndedEarly", "Stopping",   "Exited"};
+const char* const kEventNames[] = {"Finished",   "ForceStop",     "ForceStart", "Pause",
+                                   "TickToZero", "StrayFinished", "Stopped",    "Exit"};
 
 class ScanControllerTest : public ::testing::Test {
  protected:
@@ -119,11 +135,12 @@ class ScanControllerTest : public ::testing::Test {
     controller_->Shutdown();
   }
 
-  // Dispatches the worker's messages until WM_SCAN_FINISHED has been handled.
-  void RunUntilFinished() {
-    for (bool finished = false; !finished;) {
+  // Dispatches the worker's messages up to and including the first `id`; WM_SCAN_STOPPED once
+  // a stop has begun, or once a pass that ends normally has ended.
+  void RunUntil(std::uint32_t id) {
+    for (bool found = false; !found;) {
       ScanMessage message = sink_.queue.Take();
-      finished = message.id == WM_SCAN_FINISHED;
+      found = message.id == id;
       controller_->Dispatch(std::move(message));
     }
   }
@@ -152,7 +169,7 @@ class ScanControllerTest : public ::testing::Test {
       case State::kCountingDown:
       case State::kCountdownPaused:
         controller_->Initialise();
-        RunUntilFinished();
+        RunUntil(WM_SCAN_STOPPED);
         if (state == State::kCountdownPaused) {
           controller_->OnPauseButton();
         }
@@ -166,31 +183,52 @@ class ScanControllerTest : public ::testing::Test {
         fs_.listing_hold.Release();
         controller_->Worker()->hDoneEvent.Wait();
         break;
+      case State::kStopping:  // the worker is still held in its pass
+        StartHeld([this] { controller_->Initialise(); }, false);
+        controller_->OnForceStopScan();
+        break;
       case State::kExited:
         FAIL() << "not a starting state";
     }
+    controller_->OnScanRowProgress(2, 40);  // what every stop clears
   }
 
   void Apply(Event event) {
     switch (event) {
       case Event::kFinished:
         fs_.listing_hold.Release();
-        RunUntilFinished();
+        RunUntil(WM_SCAN_FINISHED);
         break;
-      case Event::kForceStop:
+      case Event::kStopped:
+        fs_.listing_hold.Release();
+        RunUntil(WM_SCAN_STOPPED);
+        break;
+      case Event::kForceStop: {
+        const std::int64_t countdown = controller_->Countdown();
         controller_->OnForceStopScan();
+        EXPECT_EQ(controller_->Countdown(), countdown) << "the countdown goes on from its value";
         break;
-      case Event::kForceStart:
+      }
+      case Event::kForceStart: {
+        WriteInt(settings_, Setting::ReScan, 5);
         if (const ScanWorker* before = controller_->Worker()) {
           controller_->OnForceStartScan();
           EXPECT_EQ(controller_->Worker(), before) << "a second worker was started";
         } else {
           StartHeld([this] { controller_->OnForceStartScan(); });
         }
+        EXPECT_EQ(controller_->Countdown(), 5);
+        EXPECT_EQ(display_.Countdown(), "0 s");
         break;
-      case Event::kPause:
+      }
+      case Event::kPause: {
+        const std::string before = display_.Status();
         controller_->OnPauseButton();
+        if (controller_->HasWorker()) {
+          EXPECT_NE(display_.Status(), before);
+        }
         break;
+      }
       case Event::kTickToZero:
         while (controller_->Countdown() > 1) {
           controller_->OnCountdownTimer(kCountdownTimerId);
@@ -198,9 +236,20 @@ class ScanControllerTest : public ::testing::Test {
         }
         StartHeld([this] { controller_->OnCountdownTimer(kCountdownTimerId); });
         break;
-      case Event::kExit:
-        controller_->Shutdown();
+      case Event::kStrayFinished:  // of a worker released earlier
+        controller_->Dispatch(ScanMessage{WM_SCAN_FINISHED, 0, 0, nullptr});
         break;
+      case Event::kExit: {
+        fs_.listing_hold.Release();
+        controller_->Shutdown();
+        // Afterwards nothing starts, and what comes late changes nothing.
+        const Strings statuses = display_.statuses;
+        controller_->OnCountdownTimer(kCountdownTimerId);
+        controller_->OnForceStartScan();
+        controller_->Dispatch(ScanMessage{WM_SCAN_FINISHED, 0, 0, nullptr});
+        EXPECT_EQ(display_.statuses, statuses);
+        break;
+      }
     }
   }
 
@@ -208,23 +257,37 @@ class ScanControllerTest : public ::testing::Test {
   void ExpectState(State state) {
     SCOPED_TRACE(kStateNames[static_cast<int>(state)]);
     const bool scanning = state == State::kScanning || state == State::kScanPaused;
-    EXPECT_EQ(controller_->HasWorker(), scanning || state == State::kEndedEarly);
-    EXPECT_EQ(controller_->WorkerEnded(), state == State::kEndedEarly);
+    const bool ended = state == State::kEndedEarly || state == State::kStopping;
+    EXPECT_EQ(controller_->HasWorker(), scanning || ended);
+    EXPECT_EQ(controller_->Stopping(), state == State::kStopping);
+    if (state != State::kStopping) {
+      EXPECT_EQ(controller_->WorkerEnded(), state == State::kEndedEarly);
+    }
     EXPECT_EQ(timer_.running, state == State::kCountingDown);
     EXPECT_EQ(controller_->CountdownRunning(), state == State::kCountingDown);
+    if (state != State::kEndedEarly) {
+      EXPECT_FALSE(controller_->PassEndedEarly()) << "an unattended runner would stop it again";
+    }
     if (scanning) {
       EXPECT_EQ(controller_->IsPaused(), state == State::kScanPaused);
       EXPECT_EQ(display_.Status(), state == State::kScanPaused ? "Paused" : "Running");
-      EXPECT_FALSE(controller_->PassEndedEarly());
-    } else if (state == State::kEndedEarly) {
+    } else if (ended) {
       EXPECT_TRUE(display_.Status() == "Running" || display_.Status() == "Paused");
     } else if (state != State::kExited) {
       EXPECT_EQ(display_.Status(), "Idle");
       EXPECT_EQ(timer_.period, kCountdownPeriod);
     }
+    if (state == State::kStopping) {
+      EXPECT_FALSE(controller_->Worker()->pause.IsPaused()) << "the stop could not reach it";
+    }
     if (state == State::kCountdownPaused) {
       EXPECT_EQ(display_.Countdown(), std::to_string(controller_->Countdown()) + " s [paused]");
     }
+  }
+
+  void ExpectRowsCleared() {
+    EXPECT_EQ(display_.cells, (std::map<std::int64_t, std::int64_t>{{0, 0}, {1, 0}, {2, 0}}));
+    EXPECT_EQ(display_.file_progress, 0);
   }
 
   // One set of three volumes, the middle one with a wrong CRC, so its state file stays behind.
@@ -237,6 +300,18 @@ class ScanControllerTest : public ::testing::Test {
                                         test::CrcText("bbbX") + "\nc.bin " + test::CrcText(c));
     fs_.Serve(temp_.Path("in/set/a.bin"), {a, 1 << 20});  // read block by block
     return temp_.Path("in/set/a.bin");
+  }
+
+  // Starts a pass and holds it inside the read of block 3 of a large volume.
+  std::string HoldInsideALargeFile() {
+    const std::string big = temp_.Path("in/set/big.bin");
+    temp_.WriteFile("in/set/big.sfv", "big.bin 12345678\n");
+    fs_.Serve(big, {std::string(64 * Crc32Engine::kReadBlockSize, '\0'), 1 << 20});
+    fs_.HoldRead(big, 3);
+    controller_->Initialise();
+    fs_.read_hold.WaitEntered();
+    EXPECT_EQ(test::ReadFile(state_file_), "big.bin 0\r\n");
+    return big;
   }
 
   test::TempDir temp_;
@@ -262,20 +337,29 @@ struct Transition {
 class TransitionTest : public ScanControllerTest,
                        public ::testing::WithParamInterface<Transition> {};
 
+// A stop keeps the worker until its WM_SCAN_STOPPED, then counts down with every row cleared.
 TEST_P(TransitionTest, LeadsToTheStateOfTheTable) {
-  Enter(GetParam().from, GetParam().event);
-  ExpectState(GetParam().from);
-  Apply(GetParam().event);
-  ExpectState(GetParam().to);
+  const Transition& t = GetParam();
+  Enter(t.from, t.event);
+  ExpectState(t.from);
+  Apply(t.event);
+  ExpectState(t.to);
+  if (t.to == State::kStopping && !HasFailure()) {
+    Apply(Event::kStopped);
+    ExpectState(State::kCountingDown);
+    ExpectRowsCleared();
+  } else if (t.event == Event::kForceStop) {
+    ExpectRowsCleared();
+  }
 }
 
 const Transition kTransitions[] = {
-    {State::kScanning, Event::kFinished, State::kCountingDown},
-    {State::kScanning, Event::kForceStop, State::kCountingDown},
+    {State::kScanning, Event::kFinished, State::kStopping},
+    {State::kScanning, Event::kForceStop, State::kStopping},
     {State::kScanning, Event::kPause, State::kScanPaused},
     {State::kScanPaused, Event::kPause, State::kScanning},
-    {State::kScanPaused, Event::kForceStop, State::kCountingDown},
-    {State::kEndedEarly, Event::kForceStop, State::kCountingDown},
+    {State::kScanPaused, Event::kForceStop, State::kStopping},
+    {State::kEndedEarly, Event::kForceStop, State::kStopping},
     {State::kEndedEarly, Event::kPause, State::kEndedEarly},
     {State::kCountingDown, Event::kTickToZero, State::kScanning},
     {State::kCountingDown, Event::kForceStart, State::kScanning},
@@ -283,13 +367,19 @@ const Transition kTransitions[] = {
     {State::kCountdownPaused, Event::kPause, State::kCountingDown},
     {State::kCountdownPaused, Event::kForceStart, State::kScanning},
     {State::kCountdownPaused, Event::kForceStop, State::kCountingDown},
-    // Force start while a worker exists only touches the countdown.
+    // While a worker exists, also during its stop, Force start only touches the countdown,
+    // Force stop starts no second stop and P only toggles the text during the stop.
     {State::kScanning, Event::kForceStart, State::kScanning},
     {State::kScanPaused, Event::kForceStart, State::kScanPaused},
     {State::kEndedEarly, Event::kForceStart, State::kEndedEarly},
+    {State::kStopping, Event::kForceStart, State::kStopping},
+    {State::kStopping, Event::kForceStop, State::kStopping},
+    {State::kStopping, Event::kPause, State::kStopping},
+    {State::kScanning, Event::kStrayFinished, State::kScanning},
     {State::kScanning, Event::kExit, State::kExited},
     {State::kScanPaused, Event::kExit, State::kExited},
     {State::kEndedEarly, Event::kExit, State::kExited},
+    {State::kStopping, Event::kExit, State::kExited},
     {State::kCountingDown, Event::kExit, State::kExited},
     {State::kCountdownPaused, Event::kExit, State::kExited}};
 
@@ -306,7 +396,7 @@ TEST_F(ScanControllerTest, CountdownTextsForReScanThreeThenZero) {
   EXPECT_EQ(display_.statuses, Strings{"Running"});
   EXPECT_EQ(timer_.starts, 0);
   fs_.listing_hold.Release();
-  RunUntilFinished();
+  RunUntil(WM_SCAN_STOPPED);
   EXPECT_TRUE(display_.countdowns.empty());
   EXPECT_EQ(fs_.listing_thread_nice, std::min(::getpriority(PRIO_PROCESS, 0) + 1, 19));
   controller_->OnCountdownTimer(kCountdownTimerId + 1);  // another timer's tick
@@ -318,6 +408,7 @@ TEST_F(ScanControllerTest, CountdownTextsForReScanThreeThenZero) {
   EXPECT_EQ(display_.Status(), "Running");
   EXPECT_FALSE(timer_.running);
   controller_->OnForceStopScan();
+  RunUntil(WM_SCAN_STOPPED);
   for (int tick = 0; tick < 3; ++tick) {
     controller_->OnCountdownTimer(kCountdownTimerId);
   }
@@ -330,104 +421,59 @@ TEST_F(ScanControllerTest, CountdownTextsForReScanThreeThenZero) {
   EXPECT_EQ(controller_->Countdown(), 0);
 }
 
-TEST_F(ScanControllerTest, ForceStartDuringAPassOnlyReloadsTheCountdown) {
-  display_.rows = 3;
+// A pass that ended normally just before "Force stop scan": its messages, handled during the
+// stop, still keep its reports, and the countdown follows the stop.
+TEST_F(ScanControllerTest, AFinishHandledDuringAForceStopStillKeepsTheReports) {
   controller_->Initialise();
-  RunUntilFinished();
-  controller_->OnCountdownTimer(kCountdownTimerId);
-  controller_->OnScanRowProgress(2, 40);
-  const std::size_t sleeps = sleeper_.sleeps.size();
-  controller_->OnForceStopScan();  // without a worker: keeps the count, clears every row
-  EXPECT_EQ(controller_->Countdown(), 2);
-  EXPECT_EQ(display_.cells, (std::map<std::int64_t, std::int64_t>{{0, 0}, {1, 0}, {2, 0}}));
-  EXPECT_EQ(sleeper_.sleeps.size(), sleeps) << "StopScan waited without a worker";
-  StartHeld([this] { controller_->OnForceStartScan(); });
-  const ScanWorker* worker = controller_->Worker();
-  controller_->OnCountdownTimer(kCountdownTimerId);  // a tick already queued still arrives
-  ASSERT_EQ(controller_->Countdown(), 2);
-  controller_->OnForceStartScan();
-  EXPECT_EQ(controller_->Worker(), worker);
-  EXPECT_EQ(controller_->Countdown(), 3);
-  EXPECT_EQ(display_.Countdown(), "0 s");
-  EXPECT_FALSE(timer_.running);
-}
-
-// Messages of a worker that is already released only set display values: they neither start
-// the countdown twice nor end the pass of the worker that runs now.
-TEST_F(ScanControllerTest, MessagesOfAReleasedWorkerOnlySetDisplayValues) {
-  controller_->Initialise();
-  std::vector<ScanMessage> late;
+  std::vector<ScanMessage> queued;
   do {
-    late.push_back(sink_.queue.Take());
-  } while (late.back().id != WM_SCAN_FINISHED);
+    queued.push_back(sink_.queue.Take());
+  } while (queued.back().id != WM_SCAN_FINISHED);
   controller_->OnForceStopScan();
-  ASSERT_EQ(timer_.starts, 1);
-  StartHeld([this] { controller_->OnForceStartScan(); });
-  for (ScanMessage& message : late) {
+  for (ScanMessage& message : queued) {
     controller_->Dispatch(std::move(message));
   }
-  EXPECT_EQ(display_.cells[0], 100);
-  EXPECT_TRUE(controller_->HasWorker());
-  EXPECT_EQ(display_.Status(), "Running");
-  EXPECT_FALSE(timer_.running);
-  EXPECT_EQ(timer_.starts, 1);
-  controller_->OnForceStopScan();
-  EXPECT_EQ(display_.cells[0], 0);
-  EXPECT_EQ(display_.file_progress, 0);
-}
-
-TEST_F(ScanControllerTest, SetCompleteStartsThePostExecutionFieldAsItIsNowAndNothingAfterExit) {
-  auto complete = [](const std::string& directory) {
-    ScanMessage message{WM_SCAN_SETCOMPLETE, 0, 0, std::make_unique<SetCompleteTexts>()};
-    *message.texts = {directory + "x.sfv", directory + "x.part01.rar"};
-    return message;
-  };
-  controller_->Initialise();
-  RunUntilFinished();
-  display_.post_execution = "unpack %1 %2 %3";
-  controller_->Dispatch(complete("/in/movie/"));
-  EXPECT_EQ(started_, (std::vector<Strings>{
-                          {"unpack", "/in/movie/", "/in/movie/x.sfv", "/in/movie/x.part01.rar"}}));
-  controller_->Shutdown();
-  const Strings statuses = display_.statuses;
-  controller_->Dispatch(complete("/a/"));
-  controller_->Dispatch(ScanMessage{WM_SCAN_FINISHED, 0, 0, nullptr});
-  controller_->OnCountdownTimer(kCountdownTimerId);
-  controller_->OnForceStartScan();
-  EXPECT_EQ(started_.size(), 1u);
-  EXPECT_FALSE(controller_->HasWorker());
-  EXPECT_FALSE(timer_.running);
-  EXPECT_EQ(display_.statuses, statuses);
+  EXPECT_TRUE(controller_->Stopping());
+  RunUntil(WM_SCAN_STOPPED);
+  EXPECT_EQ(display_.Status(), "Idle");
+  EXPECT_TRUE(timer_.running);
+  ExpectRowsCleared();
+  EXPECT_EQ(test::ReadFile(temp_.Path("report")).substr(0, 7), "Row 0: ");
 }
 
 // The window counts down to the next pass and ignores what comes after its exit; the headless
-// runner still starts a set completed before its exit; one pass counts down to nothing, and a
-// pass that ends normally while it exits still counts as finished.
+// runner still starts a set completed before its exit, with the field as it is then; one pass
+// counts down to nothing, an exit during its stop ends it as the stop would, and a pass that
+// ends normally while it exits still counts as finished.
 TEST_F(ScanControllerTest, EachModeEndsItsPassAndTreatsLateMessagesItsOwnWay) {
   const struct {
     PassMode mode;
     PassOutcome after_pass, after_force_stop, after_late_finish;
     int countdowns;
-    std::size_t late_starts;
+    bool late_set_started;
   } cases[] = {
       {PassMode::kWindow, PassOutcome::kUnderWay, PassOutcome::kUnderWay, PassOutcome::kUnderWay, 2,
-       0},
+       false},
       {PassMode::kHeadless, PassOutcome::kUnderWay, PassOutcome::kUnderWay, PassOutcome::kUnderWay,
-       2, 1},
+       2, true},
       {PassMode::kOnePass, PassOutcome::kFinished, PassOutcome::kEndedEarly, PassOutcome::kFinished,
-       0, 1},
+       0, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.mode));
     timer_.starts = 0;
     started_.clear();
+    display_.post_execution.clear();
     controller_ = MakeController(c.mode);
     controller_->Initialise();
-    RunUntilFinished();
+    RunUntil(WM_SCAN_FINISHED);
+    EXPECT_EQ(controller_->Outcome(), PassOutcome::kUnderWay);
+    RunUntil(WM_SCAN_STOPPED);
     EXPECT_EQ(controller_->Outcome(), c.after_pass);
     controller_ = MakeController(c.mode);
     controller_->Initialise();
     controller_->OnForceStopScan();
+    controller_->Shutdown();
     EXPECT_EQ(controller_->Outcome(), c.after_force_stop);
     EXPECT_EQ(timer_.starts, c.countdowns);
     for (ScanMessage message; sink_.queue.TryTake(message);) {
@@ -440,7 +486,10 @@ TEST_F(ScanControllerTest, EachModeEndsItsPassAndTreatsLateMessagesItsOwnWay) {
         ScanMessage{WM_SCAN_SETCOMPLETE, 0, 0,
                     std::make_unique<SetCompleteTexts>(SetCompleteTexts{"/a/x.sfv", "/a/x.rar"})});
     controller_->Dispatch(ScanMessage{WM_SCAN_FINISHED, 0, 0, nullptr});
-    EXPECT_EQ(started_.size(), c.late_starts);
+    EXPECT_EQ(started_.size(), c.late_set_started ? 1u : 0u);
+    if (c.late_set_started) {
+      EXPECT_EQ(started_[0], (Strings{"unpack", "/a/"}));
+    }
     EXPECT_EQ(controller_->Outcome(), c.after_late_finish);
     EXPECT_EQ(timer_.starts, c.countdowns);
   }
@@ -462,7 +511,7 @@ TEST_F(ScanControllerTest, PauseFreezesThePassAndResumeFinishesItWithTheSameStat
   EXPECT_EQ(display_.Status(), "Paused");
   controller_->OnPauseButton();
   EXPECT_EQ(display_.Status(), "Running");
-  RunUntilFinished();
+  RunUntil(WM_SCAN_STOPPED);
   EXPECT_EQ(fs_.reads_while_paused, 0);
   EXPECT_EQ(sink_.posts_while_paused, 0);
   EXPECT_EQ(fs_.verified[a], 1) << "the paused volume was opened again";
@@ -475,7 +524,7 @@ TEST_F(ScanControllerTest, PauseFreezesThePassAndResumeFinishesItWithTheSameStat
 TEST_F(ScanControllerTest, ReportsAndFailuresReachTheDisplayAndTheLastPassIsKept) {
   WriteSetOfThree();
   controller_->Initialise();
-  RunUntilFinished();
+  RunUntil(WM_SCAN_STOPPED);
   EXPECT_EQ(display_.failures,
             Strings{"CRC mismatch: " + temp_.Path("in/set/b.bin") + " (expected " +
                     test::CrcText("bbbX") + ", computed " + test::CrcText("bbbb") + ")"});
@@ -486,42 +535,34 @@ TEST_F(ScanControllerTest, ReportsAndFailuresReachTheDisplayAndTheLastPassIsKept
                 "\n  0 sets complete\n  1 failed:\n    x.sfv (b.bin)\n");
 }
 
+// A stop reaches the worker at the end of its read block and the volume's status is not
+// written; after the worker has left its pass, "Force stop scan" waits out 500 ms on the
+// worker's thread before the worker is released.
+TEST_F(ScanControllerTest, ForceStopInsideALargeFileEndsWithinOneBlockAfterTheGrace) {
+  const std::string big = HoldInsideALargeFile();
+  fs_.read_hold.ReleaseWhen(controller_->Worker()->hStopEvent);
+  controller_->OnForceStopScan();
+  RunUntil(WM_SCAN_STOPPED);
+  EXPECT_LE(fs_.blocks[big], 4);
+  EXPECT_EQ(test::ReadFile(state_file_), "big.bin 0\r\n");
+  EXPECT_EQ(sleeper_.sleeps, std::vector<milliseconds>{milliseconds(500)});
+}
+
+// The exit resumes a paused worker, which stops before its next read block, and waits out no
+// grace.
 TEST_F(ScanControllerTest, QuittingDuringAPausedPassStopsAndReleasesTheWorker) {
-  const std::string a = WriteSetOfThree();
-  fs_.HoldRead(a, 2);
-  controller_->Initialise();
-  fs_.read_hold.WaitEntered();
-  const std::string state_before = test::ReadFile(state_file_);
+  const std::string big = HoldInsideALargeFile();
   controller_->OnPauseButton();
   fs_.read_hold.Release();
   controller_->Shutdown();
   EXPECT_FALSE(controller_->HasWorker());
   EXPECT_EQ(display_.Status(), "Idle");
-  EXPECT_EQ(fs_.blocks[a], 2);
-  EXPECT_EQ(test::ReadFile(state_file_), state_before);
+  EXPECT_EQ(fs_.blocks[big], 3);
+  EXPECT_EQ(test::ReadFile(state_file_), "big.bin 0\r\n");
+  EXPECT_TRUE(sleeper_.sleeps.empty());
   for (ScanMessage message; sink_.queue.TryTake(message);) {
     EXPECT_NE(message.id, WM_SCAN_FINISHED);
   }
-}
-
-// StopScan returns once the worker reaches the end of its read block, waits 500 ms once after
-// the done event, and the volume's status is not written.
-TEST_F(ScanControllerTest, ForceStopInsideALargeFileReturnsWithinOneBlock) {
-  const std::string big = temp_.Path("in/set/big.bin");
-  temp_.WriteFile("in/set/big.sfv", "big.bin 12345678\n");
-  fs_.Serve(big, {std::string(64 * Crc32Engine::kReadBlockSize, '\0'), 1 << 20});
-  fs_.HoldRead(big, 3);
-  controller_->Initialise();
-  fs_.read_hold.WaitEntered();
-  const std::string state_before = test::ReadFile(state_file_);
-  ASSERT_EQ(state_before, "big.bin 0\r\n");
-  fs_.read_hold.ReleaseWhen(controller_->Worker()->hStopEvent);
-  controller_->OnForceStopScan();
-  EXPECT_FALSE(controller_->HasWorker());
-  EXPECT_LE(fs_.blocks[big], 4);
-  EXPECT_EQ(test::ReadFile(state_file_), state_before);
-  EXPECT_EQ(sleeper_.sleeps, std::vector<milliseconds>{milliseconds(kStopScanPauseMs)});
-  EXPECT_TRUE(timer_.running);
 }
 
 // An exit waits about a second for a worker, then leaves one stuck in a read (a hung mount)
@@ -546,7 +587,7 @@ TEST(ScanWorker, StoppingABlockWhoseThreadNeverStartedDoesNotWait) {
   ScanMessageQueue queue;
   ScanWorker worker(ScanServices{.sink = &queue});
   RecordingSleeper sleeper;
-  StopScanWorker(worker, sleeper);
+  EXPECT_FALSE(StopScanWorker(worker, sleeper)) << "nothing will be posted";
   EXPECT_TRUE(worker.hStopEvent.IsSet());
   EXPECT_TRUE(sleeper.sleeps.empty());
 }
