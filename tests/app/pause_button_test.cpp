@@ -24,6 +24,7 @@ TEST_F(DesktopTest, PauseButtonLooksPressedWhilePaused) {
   EXPECT_FALSE(c.pause->isChecked());
   QTest::mouseClick(c.pause, Qt::LeftButton);
   window->OnCommand(kIdForceStopScan);  // a paused pass stops: counting down
+  FinishPass(*window);
   EXPECT_FALSE(c.pause->isChecked());
   window->OnCommand(kIdPause);
   EXPECT_TRUE(c.pause->isChecked());
