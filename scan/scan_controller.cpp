@@ -94,9 +94,7 @@ void ScanController::BeginStop(AfterStop after) {
   }
   stopping_ = true;
   after_stop_ = after;
-  if (!StopScanWorker(*worker_, *setup_.sleeper)) {
-    FinishStop();  // no thread: nothing to wait for
-  }
+  StopScanWorker(*worker_, *setup_.sleeper);
 }
 
 void ScanController::FinishStop() {

@@ -81,19 +81,16 @@ void ResumeScanWorker(ScanWorker& worker) {
   worker.bPaused = 0;
 }
 
-bool StopScanWorker(ScanWorker& worker, Sleeper& sleeper) {
+void StopScanWorker(ScanWorker& worker, Sleeper& sleeper) {
   worker.grace_sleeper = &sleeper;
   worker.hStopEvent.Set();
   if (worker.bPaused == 1) {
     ResumeScanWorker(worker);
   }
-  return worker.pThread.joinable();
 }
 
 void ReleaseStoppedWorker(std::unique_ptr<ScanWorker> worker) {
-  if (worker->pThread.joinable()) {
-    worker->pThread.join();
-  }
+  worker->pThread.join();
 }
 
 bool StopScanWorkerWithin(std::unique_ptr<ScanWorker> worker, std::chrono::milliseconds limit) {

@@ -89,10 +89,9 @@ void ResumeScanWorker(ScanWorker& worker);
 // Sets the stop event (resuming a paused worker first, so that it can see the request) and
 // returns at once. The worker thread then leaves its pass, waits 500 ms on `sleeper` and posts
 // WM_SCAN_STOPPED as its last act; on that message the caller releases the block with
-// ReleaseStoppedWorker. Returns false, and nothing is posted, when the block has no thread: it
-// can be released at once. A stop reaches a running checksum between two read blocks: the
-// checksum is dropped and its entry's status is not written.
-bool StopScanWorker(ScanWorker& worker, Sleeper& sleeper);
+// ReleaseStoppedWorker. A stop reaches a running checksum between two read blocks: the checksum
+// is dropped and its entry's status is not written.
+void StopScanWorker(ScanWorker& worker, Sleeper& sleeper);
 
 // Joins the thread, which has posted WM_SCAN_STOPPED and does nothing after it, and releases the
 // block.

@@ -73,29 +73,12 @@ class RecordingSleeper final : public Sleeper {
   std::vector<milliseconds> sleeps;
 };
 
-enum class State {
-  kScanning,
-  kScanPaused,
-  kCounting,
-  kCountPaused,
-  kEndedEarly,
-  kStopping,
-  kExited
-};
-enum class Event {
-  kFinished,
-  kForceStop,
-  kForceStart,
-  kPause,
-  kLastTick,
-  kLateFinish,
-  kStopped,
-  kExit
-};
-const char* const kStateNames[] = {"Scanning",   "ScanPaused", "Counting", "CountPaused",
-                                   "EndedEarly", "Stopping",   "Exited"};
+enum class State { kScanning, kScanPaused, kCounting, kCountPaused, kEnded, kStopping, kExited };
+enum class Event { kFinished, kForceStop, kForceStart, kPause, kTick, kLate, kStopped, kExit };
+const char* const kStateNames[] = {"Scanning", "ScanPaused", "Counting", "CountPaused",
+                                   "Ended",    "Stopping",   "Exited"};
 const char* const kEventNames[] = {"Finished", "ForceStop",  "ForceStart", "Pause",
-                                   "LastTick", "LateFinish", "Stopped",    "Exit"};
+                                   "Tick",     "LateFinish", "Stopped",    "Exit"};
 
 class ScanControllerTest : public ::testing::Test {
  protected:
@@ -158,7 +141,7 @@ class ScanControllerTest : public ::testing::Test {
         controller_->Initialise();
         RunUntil(WM_SCAN_STOPPED);
         break;
-      case State::kEndedEarly:  // an SFV file that cannot be opened ends the pass early
+      case State::kEnded:  // an SFV file that cannot be opened ends the pass early
         temp_.WriteFile("in/x.sfv", "a.rar 00000000\n");
         fs_.fail_open = [](const std::string& path) {
           return path.ends_with(".sfv") ? kErrorAccessDenied : kErrorSuccess;
@@ -212,7 +195,7 @@ class ScanControllerTest : public ::testing::Test {
         controller_->OnPauseButton();
         EXPECT_TRUE(worker == nullptr || display_.Status() != status) << "the text toggles";
         break;
-      case Event::kLastTick:
+      case Event::kTick:
         while (controller_->Countdown() > 1) {
           controller_->OnCountdownTimer(kCountdownTimerId);
           ASSERT_FALSE(controller_->HasWorker());
@@ -220,7 +203,7 @@ class ScanControllerTest : public ::testing::Test {
         StartHeld([this] { controller_->OnCountdownTimer(kCountdownTimerId); });
         EXPECT_EQ(controller_->Countdown(), 5);
         break;
-      case Event::kLateFinish:  // of a worker released earlier
+      case Event::kLate:  // of a worker released earlier
         controller_->Dispatch(ScanMessage{WM_SCAN_FINISHED, 0, 0, nullptr});
         break;
       case Event::kExit:
@@ -240,15 +223,15 @@ class ScanControllerTest : public ::testing::Test {
   void ExpectState(State state) {
     SCOPED_TRACE(kStateNames[static_cast<int>(state)]);
     const bool scanning = state == State::kScanning || state == State::kScanPaused;
-    const bool ended = state == State::kEndedEarly || state == State::kStopping;
+    const bool ended = state == State::kEnded || state == State::kStopping;
     EXPECT_EQ(controller_->HasWorker(), scanning || ended);
     EXPECT_EQ(controller_->Stopping(), state == State::kStopping);
     if (state != State::kStopping) {
-      EXPECT_EQ(controller_->WorkerEnded(), state == State::kEndedEarly);
+      EXPECT_EQ(controller_->WorkerEnded(), state == State::kEnded);
     }
     EXPECT_EQ(timer_.running, state == State::kCounting);
     EXPECT_EQ(controller_->CountdownRunning(), state == State::kCounting);
-    if (state != State::kEndedEarly) {
+    if (state != State::kEnded) {
       EXPECT_FALSE(controller_->PassEndedEarly()) << "an unattended runner would stop it again";
     }
     if (scanning) {
@@ -337,9 +320,9 @@ const Transition kTransitions[] = {
     {State::kScanning, Event::kPause, State::kScanPaused},
     {State::kScanPaused, Event::kPause, State::kScanning},
     {State::kScanPaused, Event::kForceStop, State::kStopping},
-    {State::kEndedEarly, Event::kForceStop, State::kStopping},
-    {State::kEndedEarly, Event::kPause, State::kEndedEarly},
-    {State::kCounting, Event::kLastTick, State::kScanning},
+    {State::kEnded, Event::kForceStop, State::kStopping},
+    {State::kEnded, Event::kPause, State::kEnded},
+    {State::kCounting, Event::kTick, State::kScanning},
     {State::kCounting, Event::kForceStart, State::kScanning},
     {State::kCounting, Event::kPause, State::kCountPaused},
     {State::kCountPaused, Event::kPause, State::kCounting},
@@ -349,14 +332,14 @@ const Transition kTransitions[] = {
     // during the stop Force stop starts no second stop and P only toggles the text.
     {State::kScanning, Event::kForceStart, State::kScanning},
     {State::kScanPaused, Event::kForceStart, State::kScanPaused},
-    {State::kEndedEarly, Event::kForceStart, State::kEndedEarly},
+    {State::kEnded, Event::kForceStart, State::kEnded},
     {State::kStopping, Event::kForceStart, State::kStopping},
     {State::kStopping, Event::kForceStop, State::kStopping},
     {State::kStopping, Event::kPause, State::kStopping},
-    {State::kScanning, Event::kLateFinish, State::kScanning},
+    {State::kScanning, Event::kLate, State::kScanning},
     {State::kScanning, Event::kExit, State::kExited},
     {State::kScanPaused, Event::kExit, State::kExited},
-    {State::kEndedEarly, Event::kExit, State::kExited},
+    {State::kEnded, Event::kExit, State::kExited},
     {State::kStopping, Event::kExit, State::kExited},
     {State::kCounting, Event::kExit, State::kExited},
     {State::kCountPaused, Event::kExit, State::kExited}};
@@ -424,7 +407,7 @@ TEST_F(ScanControllerTest, EachModeEndsItsPassAndTreatsLateMessagesItsOwnWay) {
     std::size_t late_starts;
   } cases[] = {{PassMode::kWindow, PassOutcome::kUnderWay, PassOutcome::kUnderWay, 2, 0},
                {PassMode::kHeadless, PassOutcome::kUnderWay, PassOutcome::kUnderWay, 2, 1},
-               {PassMode::kOnePass, PassOutcome::kFinished, PassOutcome::kEndedEarly, 0, 1}};
+               {PassMode::kOnePass, PassOutcome::kFinished, PassOutcome::kEnded, 0, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.mode));
     timer_.starts = 0;
