@@ -407,7 +407,7 @@ TEST_F(ScanControllerTest, EachModeEndsItsPassAndTreatsLateMessagesItsOwnWay) {
     std::size_t late_starts;
   } cases[] = {{PassMode::kWindow, PassOutcome::kUnderWay, PassOutcome::kUnderWay, 2, 0},
                {PassMode::kHeadless, PassOutcome::kUnderWay, PassOutcome::kUnderWay, 2, 1},
-               {PassMode::kOnePass, PassOutcome::kFinished, PassOutcome::kEnded, 0, 1}};
+               {PassMode::kOnePass, PassOutcome::kFinished, PassOutcome::kEndedEarly, 0, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.mode));
     timer_.starts = 0;
