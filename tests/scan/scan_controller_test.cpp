@@ -149,8 +149,8 @@ class ScanControllerTest : public ::testing::Test {
         controller_->Initialise();
         controller_->Worker()->hDoneEvent.Wait();
         break;
-      case State::kStopping:  // the worker is still held in its read
-        StartHeld([this] { controller_->Initialise(); }, false);
+      case State::kStopping:  // until the test hands WM_SCAN_STOPPED over
+        StartHeld([this] { controller_->Initialise(); });
         controller_->OnForceStopScan();
         break;
       case State::kExited:
@@ -174,7 +174,6 @@ class ScanControllerTest : public ::testing::Test {
         RunUntil(WM_SCAN_FINISHED);
         break;
       case Event::kStopped:
-        fs_.read_hold.Release();
         RunUntil(WM_SCAN_STOPPED);
         break;
       case Event::kForceStop:
@@ -207,7 +206,6 @@ class ScanControllerTest : public ::testing::Test {
         controller_->Dispatch(ScanMessage{WM_SCAN_FINISHED, 0, 0, nullptr});
         break;
       case Event::kExit:
-        fs_.read_hold.Release();
         controller_->Shutdown();
         // Afterwards nothing starts, and what comes late changes nothing.
         const Strings statuses = display_.statuses;
