@@ -131,6 +131,7 @@ class ScanControllerTest : public ::testing::Test {
   }
 
   void Enter(State state, Event next) {
+    sleeper_.sleeps.clear();
     switch (state) {
       case State::kScanning:
       case State::kScanPaused:
@@ -140,6 +141,7 @@ class ScanControllerTest : public ::testing::Test {
       case State::kCountPaused:
         controller_->Initialise();
         RunUntil(WM_SCAN_STOPPED);
+        sleeper_.sleeps.clear();
         break;
       case State::kEnded:  // an SFV file that cannot be opened ends the pass early
         temp_.WriteFile("in/x.sfv", "a.rar 00000000\n");
@@ -160,7 +162,6 @@ class ScanControllerTest : public ::testing::Test {
       controller_->OnPauseButton();
     }
     controller_->OnScanRowProgress(2, 40);  // what every stop clears
-    sleeper_.sleeps.clear();
   }
 
   void Apply(Event event) {
