@@ -77,7 +77,8 @@ HeadlessRunner::HeadlessRunner(const HeadlessSetup& setup)
     : setup_(setup), wait_(setup_.quit_on_signals) {}
 
 void HeadlessRunner::Sink::Post(ScanMessage message) {
-  const bool urgent = message.id == WM_SCAN_SETCOMPLETE || message.id == WM_SCAN_FINISHED;
+  const bool urgent = message.id == WM_SCAN_SETCOMPLETE || message.id == WM_SCAN_FINISHED ||
+                      message.id == WM_SCAN_STOPPED;
   runner_.queue_.Post(std::move(message));
   if (urgent)
     runner_.wait_.Wake();

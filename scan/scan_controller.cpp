@@ -85,13 +85,34 @@ void ScanController::StartScan() {
 }
 
 void ScanController::StopScan() {
-  if (worker_ == nullptr) {
+  BeginStop(AfterStop::kNothing);
+}
+
+void ScanController::BeginStop(AfterStop after) {
+  if (worker_ == nullptr || stopping_) {
     return;
   }
+  stopping_ = true;
+  after_stop_ = after;
   StopScanWorker(*worker_, *setup_.sleeper);
-  worker_.reset();
+}
+
+void ScanController::FinishStop() {
+  if (worker_ != nullptr) {  // else an exit has released it
+    ReleaseStoppedWorker(std::move(worker_));
+  }
+  stopping_ = false;
   setup_.display->SetFileProgress(0);
   setup_.display->SetStatusText(kStatusIdle);
+  if (after_stop_ == AfterStop::kPassFinished) {
+    PassFinished(true);
+  } else if (after_stop_ == AfterStop::kForceStopped) {
+    ForceStopped();
+  }
+  // As a WM_SCAN_FINISHED that comes after the release.
+  if (std::exchange(finished_while_stopping_, false)) {
+    PassFinished(false);
+  }
 }
 
 void ScanController::OnCountdownTimer(int id) {
@@ -112,9 +133,17 @@ void ScanController::OnScanFinished() {
   if (worker_ != nullptr && !worker_->relay.FinishedPosted()) {
     return;
   }
-  // Only a one-pass controller hears of a pass after Shutdown: it is the pass it ran.
-  const bool current = worker_ != nullptr || shut_down_;
-  StopScan();
+  if (stopping_) {
+    finished_while_stopping_ = true;  // the pass had ended before the stop reached it
+  } else if (worker_ != nullptr) {
+    BeginStop(AfterStop::kPassFinished);
+  } else {
+    // Only a one-pass controller hears of a pass after Shutdown: it is the pass it ran.
+    PassFinished(shut_down_);
+  }
+}
+
+void ScanController::PassFinished(bool current) {
   SaveReports();
   setup_.display->SetStatusText(kStatusIdle);
   if (current) {
@@ -131,8 +160,20 @@ void ScanController::OnForceStartScan() {
   StartScan();
 }
 
+// During a stop it only makes sure that the countdown follows the stop.
 void ScanController::OnForceStopScan() {
-  StopScan();
+  if (stopping_) {
+    if (after_stop_ == AfterStop::kNothing) {
+      after_stop_ = AfterStop::kForceStopped;
+    }
+  } else if (worker_ != nullptr) {
+    BeginStop(AfterStop::kForceStopped);
+  } else {
+    ForceStopped();
+  }
+}
+
+void ScanController::ForceStopped() {
   setup_.display->SetStatusText(kStatusIdle);
   EndOnePass(PassOutcome::kEndedEarly);
   ResetProgress();
@@ -140,13 +181,17 @@ void ScanController::OnForceStopScan() {
 
 void ScanController::OnPauseButton() {
   if (worker_ != nullptr) {
-    if (worker_->bPaused == 1) {
-      ResumeScanWorker(*worker_);
-      setup_.display->SetStatusText(kStatusRunning);
-    } else {
+    const bool pause = worker_->bPaused != 1;
+    if (stopping_) {
+      // As for a pass that has ended, only the text toggles: a paused gate would keep the stop
+      // from reaching the worker.
+      worker_->bPaused = pause ? 1 : 0;
+    } else if (pause) {
       PauseScanWorker(*worker_);
-      setup_.display->SetStatusText(kStatusPaused);
+    } else {
+      ResumeScanWorker(*worker_);
     }
+    setup_.display->SetStatusText(pause ? kStatusPaused : kStatusRunning);
     return;
   }
   if (countdown_running_ != 1) {
@@ -204,16 +249,26 @@ void ScanController::Dispatch(ScanMessage message) {
     case WM_SCAN_FAILURE:
       setup_.display->ReportFailure(message.wparam, message.text);
       break;
+    case WM_SCAN_STOPPED:
+      if (stopping_) {
+        FinishStop();
+      }
+      break;
     default:
       break;
   }
 }
 
+// A stop under way ends here as its WM_SCAN_STOPPED would have ended it.
 void ScanController::Shutdown() {
   if (worker_ != nullptr) {
     StopScanWorkerWithin(std::move(worker_), kExitStopLimit);
-    setup_.display->SetFileProgress(0);
-    setup_.display->SetStatusText(kStatusIdle);
+    if (stopping_) {
+      FinishStop();
+    } else {
+      setup_.display->SetFileProgress(0);
+      setup_.display->SetStatusText(kStatusIdle);
+    }
   }
   StopCountdown();
   shut_down_ = true;
@@ -228,7 +283,8 @@ bool ScanController::WorkerEnded() const {
 }
 
 bool ScanController::PassEndedEarly() const {
-  return worker_ != nullptr && worker_->pass_result.load(std::memory_order_acquire) == 0;
+  return worker_ != nullptr && !stopping_ &&
+         worker_->pass_result.load(std::memory_order_acquire) == 0;
 }
 
 void ScanController::StartCountdown() {

@@ -6,9 +6,11 @@
 // "window's thread"), never on the worker. The worker posts into `sink`; the front end carries
 // each message over to its own thread, in the order posted, and calls Dispatch there. Messages
 // of a worker that is already released are harmless: progress only sets display values.
-// StopScan (and every handler that calls it) blocks until the worker reaches its next stop
-// check or the end of its current read block. Shutdown and the destructor block for at most
-// about a second: a worker stuck longer (a read on a hung mount) is left behind.
+// StopScan (and every handler that calls it) only begins the stop: the worker settles it on its
+// own thread and posts WM_SCAN_STOPPED, whose Dispatch releases it and does what follows the
+// stop. Until then the controller keeps the worker, as for a pass that has ended. Shutdown and
+// the destructor block for at most about a second: a worker stuck longer (a read on a hung
+// mount) is left behind.
 #pragma once
 
 #include <cstdint>
@@ -90,7 +92,10 @@ class ScanController {
   // texts released) and nothing starts again.
   void Shutdown();
 
+  // A worker exists, also while its stop is under way.
   bool HasWorker() const { return worker_ != nullptr; }
+  // A stop has begun and WM_SCAN_STOPPED has not been dispatched yet.
+  bool Stopping() const { return stopping_; }
   // The current control block, or null; for tests and diagnostics on the controller's thread.
   const ScanWorker* Worker() const { return worker_.get(); }
   bool IsPaused() const;
@@ -98,13 +103,20 @@ class ScanController {
   bool CountdownRunning() const { return countdown_running_ != 0; }
   // The worker has left its pass but is not released yet ("Ended early" until Force stop).
   bool WorkerEnded() const;
-  // The worker's pass has returned after an early end (a stop request or a failure); nothing
-  // will reach the controller from it. Unattended front ends call OnForceStopScan then.
+  // The worker's pass has returned after an early end (a stop request or a failure) and no stop
+  // is under way; nothing will reach the controller from it. Unattended front ends call
+  // OnForceStopScan then.
   bool PassEndedEarly() const;
   // kUnderWay until a one-pass controller's pass is over.
   PassOutcome Outcome() const { return outcome_; }
 
  private:
+  // What follows the stop under way once the worker has settled it.
+  enum class AfterStop { kNothing, kPassFinished, kForceStopped };
+  void BeginStop(AfterStop after);
+  void FinishStop();
+  void PassFinished(bool current);
+  void ForceStopped();
   void StartCountdown();
   void StopCountdown();
   void SaveReports() const;
@@ -117,6 +129,9 @@ class ScanController {
   std::unique_ptr<ScanWorker> worker_;
   std::int64_t countdown_ = 0;
   int countdown_running_ = 0;
+  bool stopping_ = false;
+  AfterStop after_stop_ = AfterStop::kNothing;
+  bool finished_while_stopping_ = false;  // the stopping worker's WM_SCAN_FINISHED came
   bool shut_down_ = false;
   PassOutcome outcome_ = PassOutcome::kUnderWay;
   std::map<std::int64_t, RowReport> reports_;  // of the pass under way, by row

@@ -1,5 +1,6 @@
 // The messages the worker posts to its front end: the four of the Windows program with their
-// numeric values, and two of our own that carry what the pass found and what failed.
+// numeric values, two of our own that carry what the pass found and what failed, and one that
+// tells that a stop has settled.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,9 @@ inline constexpr std::uint32_t WM_SCAN_FILEPROGRESS = 0x801D;  // 0, lparam perc
 inline constexpr std::uint32_t WM_SCAN_ROWREPORT = 0x801E;
 // wparam row (-1 for none); `text` says what failed. Already in the log when posted.
 inline constexpr std::uint32_t WM_SCAN_FAILURE = 0x801F;
+// 0, 0: a worker asked to stop has left its pass and waited out the grace; its thread posts
+// nothing after it.
+inline constexpr std::uint32_t WM_SCAN_STOPPED = 0x8020;
 
 // The two texts of WM_SCAN_SETCOMPLETE; whoever holds the message owns them, so nothing leaks
 // when nobody handles it.

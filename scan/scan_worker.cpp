@@ -36,9 +36,19 @@ ScanWorker::ScanWorker(const ScanServices& services)
 }
 
 void EndWorkerThread(ScanWorker* block) {
-  // The pass sets it on every way out; setting it once more keeps StopScanWorker from waiting
-  // for ever should a way out ever miss it.
+  // The pass sets it on every way out; setting it once more keeps a stop from waiting for ever
+  // should a way out ever miss it.
   block->hDoneEvent.Set();
+  // Every worker is stopped in the end: after its pass, on "Force stop scan" or at the exit.
+  block->hStopEvent.Wait();
+  int unclaimed = ScanWorker::kUnclaimed;
+  if (block->settler.compare_exchange_strong(unclaimed, ScanWorker::kGrace)) {
+    block->grace_sleeper->SleepFor(std::chrono::milliseconds(kStopScanPauseMs));
+    ScanMessage stopped;
+    stopped.id = WM_SCAN_STOPPED;
+    block->hWnd->Post(std::move(stopped));
+    return;  // the window's thread joins and releases once it has the message
+  }
   if (block->handed_over.exchange(true)) {
     delete block;  // left behind by an exit, which has given the block up
   }
@@ -72,19 +82,20 @@ void ResumeScanWorker(ScanWorker& worker) {
 }
 
 void StopScanWorker(ScanWorker& worker, Sleeper& sleeper) {
+  worker.grace_sleeper = &sleeper;
   worker.hStopEvent.Set();
   if (worker.bPaused == 1) {
     ResumeScanWorker(worker);
   }
-  if (!worker.pThread.joinable()) {
-    return;
-  }
-  worker.hDoneEvent.Wait();
-  sleeper.SleepFor(std::chrono::milliseconds(kStopScanPauseMs));
-  worker.pThread.join();
+}
+
+void ReleaseStoppedWorker(std::unique_ptr<ScanWorker> worker) {
+  worker->pThread.join();
 }
 
 bool StopScanWorkerWithin(std::unique_ptr<ScanWorker> worker, std::chrono::milliseconds limit) {
+  int unclaimed = ScanWorker::kUnclaimed;
+  const bool claimed = worker->settler.compare_exchange_strong(unclaimed, ScanWorker::kExit);
   worker->hStopEvent.Set();
   if (worker->bPaused == 1) {
     ResumeScanWorker(*worker);
@@ -92,8 +103,9 @@ bool StopScanWorkerWithin(std::unique_ptr<ScanWorker> worker, std::chrono::milli
   if (!worker->pThread.joinable()) {
     return true;
   }
-  // The thread ends right after the done event, so the join that follows is short.
-  if (worker->hDoneEvent.WaitFor(limit)) {
+  // Unclaimed, the thread ends right after the done event, so the join that follows is short;
+  // in its grace it ends after at most that pause.
+  if (!claimed || worker->hDoneEvent.WaitFor(limit)) {
     worker->pThread.join();
     return true;
   }

@@ -2,10 +2,12 @@
 // which the window's thread asks it to stop and learns that it has left the pass, and the
 // cooperative pause.
 //
-// Thread contract: StartScanWorker, PauseScanWorker, ResumeScanWorker and StopScanWorker are
-// called on the window's thread only, which alone writes `bPaused`. The worker thread reads the
-// rest, which does not change during its life, sets `hDoneEvent` when it leaves the pass, and
-// never calls into the window: it only posts to `hWnd`. The worker runs below normal priority.
+// Thread contract: StartScanWorker, PauseScanWorker, ResumeScanWorker, StopScanWorker and the
+// releases are called on the window's thread only, which alone writes `bPaused`. The worker
+// thread reads the rest, which does not change during its life, sets `hDoneEvent` when it leaves
+// the pass, and never calls into the window: it only posts to `hWnd`. After its pass the thread
+// waits for the stop request and settles the stop itself, so that the window's thread never
+// waits for it. The worker runs below normal priority.
 #pragma once
 
 #include <atomic>
@@ -62,10 +64,17 @@ struct ScanWorker {
   // For a worker left behind: the thread, once done with the block, and StopScanWorkerWithin,
   // once it gives the block up, each set it; whichever comes second deletes the block.
   std::atomic<bool> handed_over{false};
+  // Who finishes the stop: the thread with its grace (StopScanWorker) or an exit, which then
+  // joins the thread or leaves it behind. Whoever claims it first; the other keeps out.
+  enum Settler { kUnclaimed, kGrace, kExit };
+  std::atomic<int> settler{kUnclaimed};
+  Sleeper* grace_sleeper = nullptr;  // set before the stop event, read after it
 };
 
-// The last thing a worker thread does: sets the done event, then deletes the block when an exit
-// has left the worker behind. The thread touches nothing after it.
+// The last thing a worker thread does: sets the done event, waits for the stop request, then
+// either waits out the grace and posts WM_SCAN_STOPPED to `hWnd`, or, when an exit has taken the
+// stop over, deletes the block if the exit has left the worker behind. The thread touches
+// nothing after it.
 void EndWorkerThread(ScanWorker* block);
 
 // Creates the control block and starts its thread, which lowers its own priority and runs one
@@ -77,17 +86,22 @@ std::unique_ptr<ScanWorker> StartScanWorker(const ScanServices& services);
 void PauseScanWorker(ScanWorker& worker);
 void ResumeScanWorker(ScanWorker& worker);
 
-// Sets the stop event (resuming a paused worker first, so that it can see the request), waits
-// for the done event, waits 500 ms on `sleeper`, then until the thread has ended. Returns with
-// the thread joined; the caller then releases the block. A stop reaches a running checksum
-// between two read blocks: the checksum is dropped and its entry's status is not written.
+// Sets the stop event (resuming a paused worker first, so that it can see the request) and
+// returns at once. The worker thread then leaves its pass, waits 500 ms on `sleeper` and posts
+// WM_SCAN_STOPPED as its last act; on that message the caller releases the block with
+// ReleaseStoppedWorker. A stop reaches a running checksum between two read blocks: the checksum
+// is dropped and its entry's status is not written.
 void StopScanWorker(ScanWorker& worker, Sleeper& sleeper);
 
-// For the exits: as StopScanWorker without the settling pause, but waits at most `limit` for the
-// worker to leave its pass. A worker that does not (a read stuck on a hung mount never returns)
-// is left behind: its thread is detached and deletes the block when it ends, and false is
-// returned.
-// The worker then touches nothing of the caller's once its read returns, short of its release.
+// Joins the thread, which has posted WM_SCAN_STOPPED and does nothing after it, and releases the
+// block.
+void ReleaseStoppedWorker(std::unique_ptr<ScanWorker> worker);
+
+// For the exits, also while a stop is under way: waits at most `limit` for the worker to leave
+// its pass, without the grace (a grace already begun is waited out). A worker that does not (a
+// read stuck on a hung mount never returns) is left behind: its thread is detached and deletes
+// the block when it ends, and false is returned. The worker then touches nothing of the
+// caller's once its read returns, short of its release; WM_SCAN_STOPPED is not posted then.
 bool StopScanWorkerWithin(std::unique_ptr<ScanWorker> worker, std::chrono::milliseconds limit);
 
 // How long the exits wait for a worker before they leave it behind.

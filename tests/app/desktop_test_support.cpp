@@ -144,7 +144,10 @@ std::unique_ptr<MainWindow> DesktopTest::MakeWindow(std::string command_line,
 
 void DesktopTest::FinishPass(MainWindow& window) {
   window.Controller().StopScan();
-  QCoreApplication::sendPostedEvents();
+  // The worker's last message, WM_SCAN_STOPPED, wakes the loop and releases it.
+  while (window.Controller().HasWorker()) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
 }
 
 std::vector<std::vector<std::string>> DesktopTest::PostExecutionStarts() {

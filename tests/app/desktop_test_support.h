@@ -137,7 +137,8 @@ class DesktopTest : public ::testing::Test {
 
   std::unique_ptr<MainWindow> MakeWindow(std::string command_line = {},
                                          std::unique_ptr<TrayShell> tray = nullptr);
-  // The worker stopped and joined; every message it posted then reaches the window.
+  // Stops the worker, unless a stop is under way, and handles the window's events until the
+  // worker is released; every message it posted has then reached the window.
   static void FinishPass(MainWindow& window);
 
   std::vector<std::vector<std::string>> PostExecutionStarts();

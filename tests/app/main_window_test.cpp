@@ -159,6 +159,7 @@ TEST_F(MainWindowTest, CommandsReachTheirDialogsAndTheController) {
   EXPECT_FALSE(c.pause->isChecked());
   QTest::mouseClick(c.pause, Qt::LeftButton);
   window->OnCommand(kIdForceStopScan);  // a paused pass stops: counting down
+  FinishPass(*window);
   EXPECT_FALSE(window->Controller().HasWorker());
   EXPECT_EQ(c.status->text(), QStringLiteral("Idle"));
   EXPECT_FALSE(c.pause->isChecked());
