@@ -12,6 +12,7 @@
 #include "platform/command_line.h"
 #include "platform/event_log.h"
 #include "platform/file_system.h"
+#include "platform/folder_watcher.h"
 #include "scan/companion_completion.h"
 #include "scan/countdown_timer.h"
 #include "scan/scan_controller.h"
@@ -93,9 +94,11 @@ void HeadlessRunner::RequestQuit() {
   wait_.Wake();
 }
 
-void HeadlessRunner::WaitUntil(Clock::time_point deadline) {
-  if (wait_.WaitUntil(deadline).quit_signal)
+bool HeadlessRunner::WaitUntil(Clock::time_point deadline, int fd) {
+  const LoopWait::Result result = wait_.WaitUntil(deadline, fd);
+  if (result.quit_signal)
     quit_.store(true);
+  return result.readable;
 }
 
 int HeadlessRunner::Run(PassMode mode) {
@@ -108,6 +111,12 @@ int HeadlessRunner::Run(PassMode mode) {
                           ReadText(*setup_.settings, Setting::PostExecution), &row_count);
   CompanionCompletion completion(*setup_.settings, *setup_.fs, sink_, setup_.executable_directory);
   LoopTimer timer;
+  // Change notifications, for the countdown's passes only: one pass walks everything anyway.
+  LoopTimer change_timer;
+  std::optional<FolderWatcher> watcher;
+  if (!one_pass)
+    watcher.emplace(std::vector<std::string>{kStateFileName, kVerifiedMarkerName},
+                    std::vector<std::string>{".oldsfv"});
   ScanController controller({{.watch_list = setup_.list,
                               .sink = &sink_,
                               .settings = setup_.settings,
@@ -119,13 +128,22 @@ int HeadlessRunner::Run(PassMode mode) {
                              nullptr,
                              StartDetached,
                              setup_.report_path,
-                             mode});
+                             mode,
+                             watcher ? &*watcher : nullptr,
+                             &change_timer});
 
   if (!one_pass) {
     display.Print("Watching " + std::to_string(row_count) + " entries of " +
                   setup_.editor->dirs_path());
   }
+  const auto setup_start = Clock::now();
   controller.Initialise();
+  if (watcher && watcher->WatchedFolders() > 0) {
+    const auto taken =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - setup_start);
+    display.Print("Watching " + std::to_string(watcher->WatchedFolders()) +
+                  " folders for changes (set up in " + std::to_string(taken.count()) + " ms)");
+  }
 
   // A pass that ends early posts nothing and leaves the window waiting for the user's "Force
   // stop scan". Unattended, nobody would press it: the runner does it itself (the pass has said
@@ -133,9 +151,11 @@ int HeadlessRunner::Run(PassMode mode) {
   while (!quit_.load() && controller.Outcome() == PassOutcome::kUnderWay) {
     const auto now = Clock::now();
     auto deadline = now + kWorkerPoll;
-    if (timer.next_tick() && *timer.next_tick() < deadline)
-      deadline = *timer.next_tick();
-    WaitUntil(deadline);
+    for (const LoopTimer* due : {&timer, &change_timer}) {
+      if (due->next_tick() && *due->next_tick() < deadline)
+        deadline = *due->next_tick();
+    }
+    const bool changed = WaitUntil(deadline, watcher ? watcher->Fd() : -1);
 
     ScanMessage message;
     while (queue_.TryTake(message))
@@ -150,8 +170,12 @@ int HeadlessRunner::Run(PassMode mode) {
       setup_.editor->LoadDirs();
     }
     row_count = setup_.list->Count();
+    if (changed)
+      controller.OnFolderChanges();
     if (timer.TakeDueTick(Clock::now()))
       controller.OnCountdownTimer(kCountdownTimerId);
+    if (change_timer.TakeDueTick(Clock::now()))
+      controller.OnChangeTimer();
     if (controller.PassEndedEarly())
       controller.OnForceStopScan();
   }
