@@ -72,8 +72,9 @@ TEST_F(SettingsDialogTest, EmptyProfileShowsTheDefaultsInOrder) {
                                 "Delete Quarrystream file after complete archive",
                                 "Hide to tray at startup",
                                 "Run in background when the desktop session starts",
-                                "Add new entries quiet to Mirrowen"};
-  const bool ticked[] = {false, false, true, true, false, false, true};
+                                "Add new entries quiet to Mirrowen",
+                                "Scan as soon as files arrive"};
+  const bool ticked[] = {false, false, true, true, false, false, true, true};
   for (int i = 0; i < SettingsDialog::kLineCount; ++i) {
     EXPECT_EQ(dialog_->Line(i)->text(), QString::fromLatin1(labels[i]));
     EXPECT_EQ(dialog_->Line(i)->parent(), dialog_->GroupLine());
