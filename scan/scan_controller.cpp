@@ -73,21 +73,22 @@ void ScanController::Initialise() {
 }
 
 void ScanController::StartScan() {
-  StartPass(nullptr);
+  StartPass({});
 }
 
-void ScanController::StartPass(std::shared_ptr<const PassScope> scope) {
+void ScanController::StartPass(PassScope scope) {
   if (worker_ != nullptr || shut_down_) {
     return;
   }
-  scoped_pass_ = scope != nullptr;
+  scoped_pass_ = !scope.rows.empty();
+  scope_ = std::move(scope);
   if (!scoped_pass_) {
     reports_.clear();
     trigger_.Clear();  // this pass walks everything that changed so far
   }
   SyncWatches();
   ScanServices services = setup_;
-  services.scope = std::move(scope);
+  services.scope = scoped_pass_ ? &scope_ : nullptr;
   worker_ = StartScanWorker(services);
   if (worker_ == nullptr) {
     // No thread could be made: stay idle and try again when the countdown runs out.
@@ -305,7 +306,7 @@ void ScanController::OnChangeTimer() {
       StopCountdown();
       setup_.display->SetCountdownText(CountdownText(0));
       countdown_ = ReScanSeconds();
-      StartPass(std::make_shared<const PassScope>(std::move(scope)));
+      StartPass(std::move(scope));
     }
   }
   ArmChangeTimer();

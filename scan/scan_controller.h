@@ -133,8 +133,8 @@ class ScanController {
   std::int64_t ReScanSeconds() const;
   // Ends the pass of a one-pass controller (true) or starts the countdown to the next one.
   bool EndOnePass(PassOutcome outcome);
-  // Null scope: every included row, whole.
-  void StartPass(std::shared_ptr<const PassScope> scope);
+  // An empty scope: every included row, whole.
+  void StartPass(PassScope scope);
   // Sets the watches up again when the watch list or ScanOnChange changed since the last time.
   void SyncWatches();
   void ArmChangeTimer();
@@ -152,6 +152,7 @@ class ScanController {
   std::map<std::int64_t, RowReport> reports_;  // of the pass under way, by row
   ChangeTrigger trigger_;
   bool scoped_pass_ = false;              // the pass under way walks changed folders only
+  PassScope scope_;                       // which ones; read by that pass's worker
   bool watches_set_ = false;              // the watcher follows watched_rows_
   std::vector<WatchEntry> watched_rows_;  // the watch list as the watches were set up
   std::set<std::int64_t> network_rows_;   // rows whose source gets no notifications

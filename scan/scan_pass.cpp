@@ -170,7 +170,7 @@ bool Pass::ScanRows() {
     if (!c_.watch_list->CopyRow(row, entry)) {
       break;  // the list shrank between the count and the copy
     }
-    if (entry.include != 1 || (c_.scope && c_.scope->rows.count(row) == 0)) {
+    if (entry.include != 1 || (c_.scope != nullptr && c_.scope->rows.count(row) == 0)) {
       continue;
     }
     if (!ScanRow(row, entry)) {
@@ -186,7 +186,8 @@ bool Pass::ScanRow(std::size_t row, const WatchEntry& entry) {
   std::vector<std::string> sfv_list;
   {
     std::vector<std::string> queue;
-    const std::vector<PassScope::Folder>* folders = c_.scope ? &c_.scope->rows.at(row) : nullptr;
+    const std::vector<PassScope::Folder>* folders =
+        c_.scope != nullptr ? &c_.scope->rows.at(row) : nullptr;
     const bool whole = folders == nullptr || folders->empty();
     if (whole) {
       queue.push_back(entry.source);

@@ -50,8 +50,8 @@ struct ScanServices {
   // Where a set handed off, a volume that fails its CRC, a program that cannot be started and
   // an early end are written down; may be null.
   const EventLog* log = nullptr;
-  // Null: every included row, walked whole.
-  std::shared_ptr<const PassScope> scope{};
+  // Null: every included row, walked whole. Kept by the controller until the worker is released.
+  const PassScope* scope = nullptr;
 };
 
 // One pass's own part: the events and the gate, shared with the window's thread.
