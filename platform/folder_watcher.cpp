@@ -75,7 +75,8 @@ void FolderWatcher::SetTrees(std::vector<WatchedTree> trees, std::vector<std::st
   excluded_ = std::move(excluded);
   // Folders no tree covers any more, or newly excluded, go.
   std::vector<std::string> gone;
-  for (const auto& [path, wd] : paths_) {
+  for (const auto& watched : paths_) {
+    const std::string& path = watched.first;
     const bool covered = std::any_of(trees_.begin(), trees_.end(), [&](const WatchedTree& tree) {
       return Under(path, tree.source);
     });
