@@ -1,9 +1,11 @@
 #include "platform/folder_watcher.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -117,10 +119,11 @@ void FolderWatcher::WatchTree(const std::string& folder, std::size_t row, bool i
   while (!pending.empty()) {
     std::string path = std::move(pending.back());
     pending.pop_back();
+    // A source may be a link; below it links are never followed, even one that replaced a
+    // folder since it was listed.
+    const bool follow = is_source && path == folder;
     if (paths_.find(path) == paths_.end()) {
-      // The source itself may be a link; below it links are never followed.
-      // A source may be a link; below it links are never followed.
-      const std::uint32_t mask = kMask | (is_source && path == folder ? 0 : IN_DONT_FOLLOW);
+      const std::uint32_t mask = kMask | (follow ? 0 : IN_DONT_FOLLOW);
       const int wd = add_watch_(fd_.Get(), path.c_str(), mask);
       if (wd < 0) {
         if (errno != ENOSPC) {
@@ -137,8 +140,13 @@ void FolderWatcher::WatchTree(const std::string& folder, std::size_t row, bool i
         paths_[path] = wd;
       }
     }
-    DIR* directory = ::opendir(path.c_str());
+    const int fd =
+        ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
+    DIR* directory = fd >= 0 ? ::fdopendir(fd) : nullptr;
     if (directory == nullptr) {
+      if (fd >= 0) {
+        ::close(fd);
+      }
       continue;
     }
     while (const dirent* entry = ::readdir(directory)) {

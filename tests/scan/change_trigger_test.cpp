@@ -153,6 +153,21 @@ TEST_F(ChangeTriggerTest, ChangesDuringAPassGiveOneMorePassAfterIt) {
   EXPECT_FALSE(StartsAfter(milliseconds(20000)));  // one more, not one after every pass
 }
 
+TEST_F(ChangeTriggerTest, TheTriggeredPassWalksOnlyTheChangedFoldersAndThoseAbove) {
+  temp_.WriteFile("in/a/x.sfv", "sub\\v.rar " + test::CrcText("volume") + "\n");
+  temp_.WriteFile("in/b/y.sfv", "w.rar 00000000\n");
+  temp_.MakeDir("in/a/sub");
+  Start();
+  RunUntilFinished();
+  fs_.ResetCounts();
+  temp_.WriteFile("in/a/sub/v.rar", "volume");  // named by the SFV file in the folder above
+  controller_->OnFolderChanges();
+  ASSERT_TRUE(StartsAfter(milliseconds(2000)));
+  RunUntilFinished();
+  EXPECT_EQ(fs_.verified[temp_.Path("in/a/sub/v.rar")], 1);
+  EXPECT_EQ(fs_.read.count(temp_.Path("in/b/y.sfv")), 0u);
+}
+
 TEST_F(ChangeTriggerTest, NothingStartsWhilePausedNorWithTheSettingOff) {
   Start();
   RunUntilFinished();
