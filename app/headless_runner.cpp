@@ -14,6 +14,7 @@
 #include "platform/event_log.h"
 #include "platform/file_system.h"
 #include "platform/folder_watcher.h"
+#include "scan/change_trigger.h"
 #include "scan/companion_completion.h"
 #include "scan/countdown_timer.h"
 #include "scan/scan_controller.h"
@@ -118,12 +119,9 @@ int HeadlessRunner::Run(PassMode mode) {
                           ReadText(*setup_.settings, Setting::PostExecution), &row_count);
   CompanionCompletion completion(*setup_.settings, *setup_.fs, sink_, setup_.executable_directory);
   LoopTimer timer;
-  // Change notifications, for the countdown's passes only: one pass walks everything anyway.
+  // Change notifications beside the countdown; a single pass walks everything anyway.
   LoopTimer change_timer;
-  std::optional<FolderWatcher> watcher;
-  if (!one_pass)
-    watcher.emplace(std::vector<std::string>{kStateFileName, kVerifiedMarkerName},
-                    std::vector<std::string>{".oldsfv"});
+  const std::unique_ptr<FolderWatcher> watcher = one_pass ? nullptr : NewFolderWatcher();
   ScanController controller({{.watch_list = setup_.list,
                               .sink = &sink_,
                               .settings = setup_.settings,
@@ -136,7 +134,7 @@ int HeadlessRunner::Run(PassMode mode) {
                              StartDetached,
                              setup_.report_path,
                              mode,
-                             watcher ? &*watcher : nullptr,
+                             watcher.get(),
                              &change_timer});
 
   if (!one_pass) {

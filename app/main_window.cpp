@@ -21,6 +21,7 @@
 #include "config/settings_keys.h"
 #include "platform/folder_watcher.h"
 #include "platform/single_instance.h"
+#include "scan/change_trigger.h"
 #include "scan/scan_controller.h"
 #include "scan/set_report.h"
 #include "widgets/cell_list_ctrl.h"
@@ -123,9 +124,7 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
       *setup_.settings, *setup_.fs, queue_, setup_.executable_directory, setup_.start_companion);
   timer_ = std::make_unique<QtCountdownTimer>(
       [this] { controller_->OnCountdownTimer(kCountdownTimerId); });
-  watcher_ =
-      std::make_unique<FolderWatcher>(std::vector<std::string>{kStateFileName, kVerifiedMarkerName},
-                                      std::vector<std::string>{".oldsfv"});
+  watcher_ = NewFolderWatcher();
   if (watcher_->Fd() >= 0) {
     watcher_notifier_ = std::make_unique<QSocketNotifier>(watcher_->Fd(), QSocketNotifier::Read);
     connect(watcher_notifier_.get(), &QSocketNotifier::activated, this,

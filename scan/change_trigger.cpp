@@ -1,6 +1,7 @@
 #include "scan/change_trigger.h"
 
 #include <algorithm>
+#include <string>
 
 namespace qs {
 
@@ -48,6 +49,12 @@ PassScope ChangeTrigger::TakeDue(Clock::time_point now) {
     }
   }
   return scope;
+}
+
+std::unique_ptr<FolderWatcher> NewFolderWatcher() {
+  return std::make_unique<FolderWatcher>(
+      std::vector<std::string>{kStateFileName, kVerifiedMarkerName},
+      std::vector<std::string>{".oldsfv"});
 }
 
 }  // namespace qs

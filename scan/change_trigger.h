@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -42,5 +43,10 @@ class ChangeTrigger {
   };
   std::map<std::size_t, Row> rows_;
 };
+
+// A watcher that ignores the program's own files in a watched folder: the state file, the
+// marker, an SFV file renamed after its set is complete (and the temporary files, which the
+// watcher knows itself).
+std::unique_ptr<FolderWatcher> NewFolderWatcher();
 
 }  // namespace qs
