@@ -42,10 +42,9 @@ class Display final : public ScanDisplay {
 
 class Timer final : public CountdownTimer {
  public:
-  void Start(milliseconds delay) override { running = true, period = delay; }
+  void Start(milliseconds) override { running = true; }
   void Stop() override { running = false; }
   bool running = false;
-  milliseconds period{0};
 };
 
 class NoSleep final : public Sleeper {
