@@ -43,8 +43,8 @@ class HeadlessRunner {
   void RequestQuit();
 
  private:
-  // Waits until woken, a quit signal or `deadline`.
-  void WaitUntil(std::chrono::steady_clock::time_point deadline);
+  // Waits until woken, a quit signal, `deadline` or `fd` readable (then true).
+  bool WaitUntil(std::chrono::steady_clock::time_point deadline, int fd);
 
   // Passes every message to the queue, but wakes the runner only for those that cannot wait for
   // its next look (a complete set, the end of a pass): progress is shown at the poll's pace, so

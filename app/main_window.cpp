@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QSocketNotifier>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
@@ -18,7 +19,9 @@
 #include "config/add_dir_command.h"
 #include "config/dirs_file.h"
 #include "config/settings_keys.h"
+#include "platform/folder_watcher.h"
 #include "platform/single_instance.h"
+#include "scan/change_trigger.h"
 #include "scan/scan_controller.h"
 #include "scan/set_report.h"
 #include "widgets/cell_list_ctrl.h"
@@ -123,9 +126,17 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
                                             services.executable_directory, setup_.start_companion);
   timer_ = std::make_unique<QtCountdownTimer>(
       [this] { controller_->OnCountdownTimer(kCountdownTimerId); });
+  watcher_ = NewFolderWatcher();
+  if (watcher_->Fd() >= 0) {
+    watcher_notifier_ = std::make_unique<QSocketNotifier>(watcher_->Fd(), QSocketNotifier::Read);
+    connect(watcher_notifier_.get(), &QSocketNotifier::activated, this,
+            [this] { controller_->OnFolderChanges(); });
+  }
+  change_timer_ = std::make_unique<QtCountdownTimer>([this] { controller_->OnChangeTimer(); });
   controller_ = std::make_unique<ScanController>(ScanControllerSetup{
       services.ForScan(list_, queue_, *completion_), this, timer_.get(), setup_.sleeper,
-      setup_.start_command, LastPassReportPath(setup_.dirs_path)});
+      setup_.start_command, LastPassReportPath(setup_.dirs_path), PassMode::kWindow,
+      watcher_.get(), change_timer_.get()});
   hidden_window_ = std::make_unique<HiddenWindow>(
       HiddenWindow::Target{[this](const std::string& text) { OnCopyData(text); },
                            [this] { OnTerminateRequest(); }},

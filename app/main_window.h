@@ -24,6 +24,7 @@
 #include "widgets/tray_shell.h"
 
 class QMenuBar;
+class QSocketNotifier;
 
 namespace qs {
 
@@ -31,6 +32,7 @@ class DesktopDialogs;
 class HiddenWindow;
 class ImageList;
 class InstanceLock;
+class FolderWatcher;
 class QtCountdownTimer;
 class ScanController;
 class Sleeper;
@@ -150,6 +152,10 @@ class MainWindow final : public QDialog, public ScanDisplay, private AddDirector
   std::atomic<bool> drain_pending_{false};
   std::unique_ptr<CompanionCompletion> completion_;
   std::unique_ptr<QtCountdownTimer> timer_;
+  // Change notifications: the watcher's descriptor and the timer of a changed row falling due.
+  std::unique_ptr<FolderWatcher> watcher_;
+  std::unique_ptr<QSocketNotifier> watcher_notifier_;
+  std::unique_ptr<QtCountdownTimer> change_timer_;
   std::unique_ptr<ScanController> controller_;
   bool instance_lock_held_ = false;
   std::unique_ptr<HiddenWindow> hidden_window_;

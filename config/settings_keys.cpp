@@ -7,7 +7,7 @@ namespace qs {
 namespace {
 
 // Ordered as the Setting enumerators, so a setting is its own index.
-constexpr std::array<SettingSpec, 10> kSettings = {{
+constexpr std::array<SettingSpec, 11> kSettings = {{
     {Setting::ReScan, "ReScan", SettingType::kInteger, 300, {}},
     {Setting::PostExecution, "PostExecution", SettingType::kText, 0, ""},
     {Setting::HideToTray, "HideToTray", SettingType::kInteger, 0, {}},
@@ -18,6 +18,8 @@ constexpr std::array<SettingSpec, 10> kSettings = {{
     {Setting::DeleteQuarrystream, "DeleteQuarrystream", SettingType::kInteger, 1, {}},
     {Setting::AddQuietToMirrowen, "AddQuietToMirrowen", SettingType::kInteger, 1, {}},
     {Setting::AutoRunAtStartup, "AutoRunAtStartup", SettingType::kInteger, 0, {}},
+    // Change notifications start a pass seconds after files arrive; the countdown stays.
+    {Setting::ScanOnChange, "ScanOnChange", SettingType::kInteger, 1, {}},
 }};
 
 constexpr bool TableFollowsEnum() {

@@ -22,6 +22,7 @@ enum class Setting {
   DeleteQuarrystream,
   AddQuietToMirrowen,
   AutoRunAtStartup,
+  ScanOnChange,
 };
 
 enum class SettingType { kInteger, kText };

@@ -14,6 +14,7 @@ class LoopWait {
   struct Result {
     bool woken = false;        // Wake() was called since the last wait
     bool quit_signal = false;  // SIGINT or SIGTERM arrived
+    bool readable = false;     // the descriptor given to WaitUntil has something to read
   };
 
   // With `watch_quit_signals`, blocks SIGINT and SIGTERM in the calling thread and so in every
@@ -25,8 +26,8 @@ class LoopWait {
 
   // Any thread. A wake-up before the wait ends the next wait at once.
   void Wake();
-  // Waits until woken, a quit signal or `deadline`.
-  Result WaitUntil(std::chrono::steady_clock::time_point deadline);
+  // Waits until woken, a quit signal, `deadline` or, when it is not negative, `fd` readable.
+  Result WaitUntil(std::chrono::steady_clock::time_point deadline, int fd = -1);
 
  private:
   UniqueFd wake_fd_;

@@ -33,8 +33,8 @@ void LoopWait::Wake() {
   [[maybe_unused]] const ssize_t written = ::write(wake_fd_.Get(), &one, sizeof one);
 }
 
-LoopWait::Result LoopWait::WaitUntil(std::chrono::steady_clock::time_point deadline) {
-  pollfd fds[2] = {{wake_fd_.Get(), POLLIN, 0}, {signal_fd_.Get(), POLLIN, 0}};
+LoopWait::Result LoopWait::WaitUntil(std::chrono::steady_clock::time_point deadline, int fd) {
+  pollfd fds[3] = {{wake_fd_.Get(), POLLIN, 0}, {signal_fd_.Get(), POLLIN, 0}, {fd, POLLIN, 0}};
   const auto left =
       std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
   const int timeout = left.count() <= 0        ? 0
@@ -43,13 +43,14 @@ LoopWait::Result LoopWait::WaitUntil(std::chrono::steady_clock::time_point deadl
   // Without its descriptor (the system had none to give) a wake-up is missed, and the wait
   // lasts to its deadline; a negative descriptor is skipped by poll.
   Result result;
-  if (::poll(fds, 2, timeout) <= 0) {
+  if (::poll(fds, 3, timeout) <= 0) {
     return result;  // the deadline, or a signal of another kind
   }
   if ((fds[0].revents & POLLIN) != 0) {
     std::uint64_t count = 0;
     result.woken = ::read(wake_fd_.Get(), &count, sizeof count) == sizeof count;
   }
+  result.readable = (fds[2].revents & POLLIN) != 0;
   if ((fds[1].revents & POLLIN) != 0) {
     signalfd_siginfo info{};
     while (::read(signal_fd_.Get(), &info, sizeof info) == sizeof info) {

@@ -1,5 +1,6 @@
 #include "scan/scan_controller.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "config/settings_keys.h"
@@ -7,6 +8,7 @@
 #include "platform/command_line.h"
 #include "platform/event_log.h"
 #include "platform/file_system.h"
+#include "platform/folder_watcher.h"
 #include "scan/countdown_timer.h"
 #include "scan/scan_display.h"
 #include "scan/scan_worker.h"
@@ -18,6 +20,9 @@ namespace {
 constexpr std::string_view kStatusRunning = "Running";
 constexpr std::string_view kStatusPaused = "Paused";
 constexpr std::string_view kStatusIdle = "Idle";
+constexpr std::string_view kNetworkNotice =
+    "On a network or FUSE file system: files that arrive from elsewhere are found by the "
+    "countdown's passes";
 
 std::string CountdownText(std::int64_t seconds) {
   return std::to_string(seconds) + " s";
@@ -68,11 +73,23 @@ void ScanController::Initialise() {
 }
 
 void ScanController::StartScan() {
+  StartPass({});
+}
+
+void ScanController::StartPass(PassScope scope) {
   if (worker_ != nullptr || shut_down_) {
     return;
   }
-  reports_.clear();
-  worker_ = StartScanWorker(setup_);
+  scoped_pass_ = !scope.rows.empty();
+  scope_ = std::move(scope);
+  if (!scoped_pass_) {
+    reports_.clear();
+    trigger_.Clear();  // this pass walks everything that changed so far
+  }
+  SyncWatches();
+  ScanServices services = setup_;
+  services.scope = scoped_pass_ ? &scope_ : nullptr;
+  worker_ = StartScanWorker(services);
   if (worker_ == nullptr) {
     // No thread could be made: stay idle and try again when the countdown runs out.
     setup_.display->SetStatusText(kStatusIdle);
@@ -119,6 +136,7 @@ void ScanController::OnCountdownTimer(int id) {
   if (id != kCountdownTimerId || shut_down_) {
     return;
   }
+  SyncWatches();  // rows edited meanwhile, a ScanOnChange switched in the settings
   --countdown_;
   setup_.display->SetCountdownText(CountdownText(countdown_));
   if (countdown_ == 0) {
@@ -242,8 +260,27 @@ void ScanController::Dispatch(ScanMessage message) {
       break;
     case WM_SCAN_ROWREPORT:
       if (message.report != nullptr) {
-        setup_.display->SetRowReport(message.wparam, *message.report);
-        reports_[message.wparam] = std::move(*message.report);
+        RowReport& kept = reports_[message.wparam];
+        if (scoped_pass_) {
+          // Only some folders were walked: their sets replace what the last passes found.
+          for (SetReport& set : message.report->sets) {
+            const auto same = std::find_if(kept.sets.begin(), kept.sets.end(), [&](const auto& k) {
+              return k.sfv_path == set.sfv_path;
+            });
+            if (same != kept.sets.end()) {
+              *same = std::move(set);
+            } else {
+              kept.sets.push_back(std::move(set));
+            }
+          }
+          kept.notice = std::move(message.report->notice);
+        } else {
+          kept = std::move(*message.report);
+        }
+        if (network_rows_.count(message.wparam) != 0) {
+          kept.notice += (kept.notice.empty() ? "" : "\n") + std::string(kNetworkNotice);
+        }
+        setup_.display->SetRowReport(message.wparam, kept);
       }
       break;
     case WM_SCAN_FAILURE:
@@ -290,11 +327,126 @@ bool ScanController::PassEndedEarly() const {
 void ScanController::StartCountdown() {
   setup_.timer->Start(kCountdownPeriod);
   countdown_running_ = 1;
+  ArmChangeTimer();  // changes met during the pass or the pause may start one now
 }
 
 void ScanController::StopCountdown() {
   setup_.timer->Stop();
   countdown_running_ = 0;
+  ArmChangeTimer();
+}
+
+void ScanController::OnFolderChanges() {
+  if (setup_.watcher == nullptr) {
+    return;
+  }
+  SyncWatches();
+  std::vector<FolderChange> changes;
+  setup_.watcher->ReadChanges(changes);  // read even when unused, or they pile up
+  if (!watches_set_ || shut_down_) {
+    return;
+  }
+  const auto now = Now();
+  for (const FolderChange& change : changes) {
+    trigger_.Note(change, now);
+  }
+  SyncWatches();  // a new folder may have met the watch limit
+  ArmChangeTimer();
+}
+
+void ScanController::OnChangeTimer() {
+  if (CanStartOnChange()) {
+    PassScope scope = trigger_.TakeDue(Now());
+    if (!scope.rows.empty()) {
+      // As Force start: the countdown is reloaded and runs again after the pass.
+      StopCountdown();
+      setup_.display->SetCountdownText(CountdownText(0));
+      countdown_ = ReScanSeconds();
+      StartPass(std::move(scope));
+    }
+  }
+  ArmChangeTimer();
+}
+
+bool ScanController::CanStartOnChange() const {
+  return worker_ == nullptr && countdown_running_ == 1 && !shut_down_ &&
+         setup_.mode != PassMode::kOnePass;
+}
+
+void ScanController::ArmChangeTimer() {
+  if (setup_.change_timer == nullptr) {
+    return;
+  }
+  const auto due = trigger_.NextDue();
+  if (!due || !CanStartOnChange()) {
+    setup_.change_timer->Stop();
+    return;
+  }
+  const auto delay = std::chrono::ceil<std::chrono::milliseconds>(*due - Now());
+  setup_.change_timer->Start(std::max(delay, std::chrono::milliseconds(0)));
+}
+
+void ScanController::SyncWatches() {
+  if (setup_.watcher == nullptr || setup_.mode == PassMode::kOnePass) {
+    return;
+  }
+  if (!IsOn(*setup_.settings, Setting::ScanOnChange)) {
+    if (watches_set_) {
+      setup_.watcher->Clear();
+      watches_set_ = false;
+      watched_rows_.clear();
+    }
+    trigger_.Clear();
+    return;
+  }
+  std::vector<WatchEntry> rows = setup_.watch_list->Snapshot();
+  if (!watches_set_ || rows != watched_rows_) {
+    std::vector<WatchedTree> trees;
+    std::vector<std::string> destinations;
+    network_rows_.clear();
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+      if (!rows[row].destination.empty()) {
+        destinations.push_back(rows[row].destination);
+      }
+      if (rows[row].include != 1) {
+        continue;
+      }
+      trees.push_back({row, rows[row].source});
+      if (OnNetworkFileSystem(rows[row].source)) {
+        network_rows_.insert(static_cast<std::int64_t>(row));
+        if (network_said_.insert(rows[row].source).second) {
+          // The window shows it in the row's report; the terminal prints it once.
+          Say(static_cast<std::int64_t>(row), rows[row].source + ": " + std::string(kNetworkNotice),
+              setup_.mode != PassMode::kWindow);
+        }
+      }
+    }
+    setup_.watcher->SetTrees(std::move(trees), std::move(destinations));
+    watched_rows_ = std::move(rows);
+    watches_set_ = true;
+  }
+  if (!limit_said_ && setup_.watcher->RefusedFolders() > 0) {
+    limit_said_ = true;
+    Say(static_cast<std::int64_t>(setup_.watcher->FirstRefusedRow()),
+        "Change notifications: " + std::to_string(setup_.watcher->WatchedFolders()) +
+            " folders watched, " + std::to_string(setup_.watcher->RefusedFolders()) +
+            " not (the system's limit of inotify watches is reached); the countdown's passes "
+            "cover them",
+        true);
+  }
+}
+
+void ScanController::Say(std::int64_t row, const std::string& text, bool show) {
+  if (setup_.log != nullptr) {
+    setup_.log->Append(text);
+  }
+  if (show) {
+    setup_.display->ReportFailure(row, text);
+  }
+}
+
+std::chrono::steady_clock::time_point ScanController::Now() const {
+  return setup_.clock ? setup_.clock() : std::chrono::steady_clock::now();
 }
 
 void ScanController::ResetProgress() {

@@ -13,11 +13,18 @@
 // mount) is left behind.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "config/watch_entry.h"
+#include "scan/change_trigger.h"
 
 #include "scan/post_execution.h"
 #include "scan/scan_messages.h"
@@ -29,6 +36,7 @@ class CompletionActions;
 class CountdownTimer;
 class EventLog;
 class FileSystem;
+class FolderWatcher;
 class ScanDisplay;
 class SettingsStore;
 class Sleeper;
@@ -57,6 +65,12 @@ struct ScanControllerSetup : ScanServices {
   // `quarrystream --status` (LastPassReportPath); empty: nowhere.
   std::string report_path{};
   PassMode mode = PassMode::kWindow;
+  // Change notifications (ScanOnChange): the front end calls OnFolderChanges when the
+  // watcher's descriptor is readable and OnChangeTimer when `change_timer` fires; it fires when
+  // a changed row falls due. Either null: passes follow the countdown alone.
+  FolderWatcher* watcher = nullptr;
+  CountdownTimer* change_timer = nullptr;
+  std::function<std::chrono::steady_clock::time_point()> clock{};  // null: the steady clock
 };
 
 class ScanController {
@@ -81,6 +95,13 @@ class ScanController {
   void OnScanRowProgress(std::int64_t row, std::int64_t percent);
   void OnScanFileProgress(std::int64_t percent);
   void OnSetComplete(std::unique_ptr<SetCompleteTexts> texts, std::string_view field_text);
+
+  // Notes what the watcher reports. A row is due 2 s after its last change, 10 s after its
+  // first at the latest; then, while the countdown runs, a pass of the changed folders starts
+  // and the countdown is reloaded as Force start does. Changes met during a pass give one more
+  // pass after it; while paused nothing starts.
+  void OnFolderChanges();
+  void OnChangeTimer();
 
   // Routes one message the worker posted to its handler; the post-execution text is read from
   // the display at that moment. Row reports and failures go to the display. Unknown ids are
@@ -124,6 +145,15 @@ class ScanController {
   std::int64_t ReScanSeconds() const;
   // Ends the pass of a one-pass controller (true) or starts the countdown to the next one.
   bool EndOnePass(PassOutcome outcome);
+  // An empty scope: every included row, whole.
+  void StartPass(PassScope scope);
+  // Sets the watches up again when the watch list or ScanOnChange changed since the last time.
+  void SyncWatches();
+  void ArmChangeTimer();
+  bool CanStartOnChange() const;
+  std::chrono::steady_clock::time_point Now() const;
+  // Logged once; shown too when `show`.
+  void Say(std::int64_t row, const std::string& text, bool show);
 
   ScanControllerSetup setup_;
   std::unique_ptr<ScanWorker> worker_;
@@ -135,6 +165,14 @@ class ScanController {
   bool shut_down_ = false;
   PassOutcome outcome_ = PassOutcome::kUnderWay;
   std::map<std::int64_t, RowReport> reports_;  // of the pass under way, by row
+  ChangeTrigger trigger_;
+  bool scoped_pass_ = false;              // the pass under way walks changed folders only
+  PassScope scope_;                       // which ones; read by that pass's worker
+  bool watches_set_ = false;              // the watcher follows watched_rows_
+  std::vector<WatchEntry> watched_rows_;  // the watch list as the watches were set up
+  std::set<std::int64_t> network_rows_;   // rows whose source gets no notifications
+  std::set<std::string> network_said_;    // sources told of already
+  bool limit_said_ = false;
 };
 
 // Starts the post-execution command for `texts` as OnSetComplete does; a program that cannot be

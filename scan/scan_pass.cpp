@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <deque>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -111,7 +112,11 @@ class Pass {
 
   // Each returns false when the pass is to end early (stop request or failure).
   bool ScanRow(std::size_t row, const WatchEntry& entry);
-  bool CollectDirectories(const WatchEntry& entry, std::vector<std::string>& queue);
+  // Breadth-first from every folder queued from `from` on, appending what it finds.
+  bool CollectDirectories(std::vector<std::string>& queue, std::size_t from = 0);
+  bool CollectScopedDirectories(const WatchEntry& entry,
+                                const std::vector<PassScope::Folder>& folders,
+                                std::vector<std::string>& queue);
   bool FindSfvFiles(std::size_t row, const std::vector<std::string>& queue,
                     std::vector<std::string>& sfv_list);
   bool CheckSet(std::size_t row, const WatchEntry& entry, const std::string& sfv_path,
@@ -165,7 +170,7 @@ bool Pass::ScanRows() {
     if (!c_.watch_list->CopyRow(row, entry)) {
       break;  // the list shrank between the count and the copy
     }
-    if (entry.include != 1) {
+    if (entry.include != 1 || (c_.scope != nullptr && c_.scope->rows.count(row) == 0)) {
       continue;
     }
     if (!ScanRow(row, entry)) {
@@ -181,8 +186,14 @@ bool Pass::ScanRow(std::size_t row, const WatchEntry& entry) {
   std::vector<std::string> sfv_list;
   {
     std::vector<std::string> queue;
-    if (!CollectDirectories(entry, queue) || StopRequested() ||
-        !FindSfvFiles(row, queue, sfv_list) || StopRequested()) {
+    const std::vector<PassScope::Folder>* folders =
+        c_.scope != nullptr ? &c_.scope->rows.at(row) : nullptr;
+    const bool whole = folders == nullptr || folders->empty();
+    if (whole) {
+      queue.push_back(entry.source);
+    }
+    if (!(whole ? CollectDirectories(queue) : CollectScopedDirectories(entry, *folders, queue)) ||
+        StopRequested() || !FindSfvFiles(row, queue, sfv_list) || StopRequested()) {
       return false;
     }
   }
@@ -204,10 +215,9 @@ bool Pass::ScanRow(std::size_t row, const WatchEntry& entry) {
 
 // Breadth-first over the whole tree. Links to directories are listed as files, so a link loop
 // is never followed.
-bool Pass::CollectDirectories(const WatchEntry& entry, std::vector<std::string>& queue) {
+bool Pass::CollectDirectories(std::vector<std::string>& queue, std::size_t from) {
   Trace("Getting dirs...\n");
-  queue.push_back(entry.source);
-  for (std::size_t j = 0; j < queue.size(); ++j) {
+  for (std::size_t j = from; j < queue.size(); ++j) {
     listing_.clear();
     fs_.ListDirectory(queue[j], listing_);  // a directory that cannot be listed adds nothing
     for (DirectoryEntry& listed : listing_) {
@@ -221,6 +231,44 @@ bool Pass::CollectDirectories(const WatchEntry& entry, std::vector<std::string>&
     }
   }
   Trace("Finished getting dirs...\n");
+  return true;
+}
+
+// The changed folders (new ones with everything below them), then the folders above each up to
+// the source, listed alone: an SFV file there may name a volume that arrived below it. Folders
+// outside the row's source (the rows changed meanwhile) are left to the countdown's pass.
+bool Pass::CollectScopedDirectories(const WatchEntry& entry,
+                                    const std::vector<PassScope::Folder>& folders,
+                                    std::vector<std::string>& queue) {
+  std::string source = entry.source;
+  while (source.size() > 1 && source.back() == '/') {
+    source.pop_back();
+  }
+  const auto inside = [&source](const std::string& path) {
+    return path == source || (path.size() > source.size() && path.starts_with(source) &&
+                              (source == "/" || path[source.size()] == '/'));
+  };
+  for (const PassScope::Folder& folder : folders) {
+    if (folder.subtree && inside(folder.path)) {
+      queue.push_back(folder.path);
+    }
+  }
+  if (!CollectDirectories(queue)) {
+    return false;
+  }
+  std::set<std::string> seen(queue.begin(), queue.end());
+  for (const PassScope::Folder& folder : folders) {
+    for (std::string path = folder.path; inside(path);) {
+      if (seen.insert(path).second) {
+        queue.push_back(path);
+      }
+      const std::size_t slash = path.find_last_of('/');
+      if (path == source || slash == std::string::npos) {
+        break;
+      }
+      path.resize(std::max<std::size_t>(slash, 1));
+    }
+  }
   return true;
 }
 

@@ -2,6 +2,12 @@
 // each set against its state file, hand complete sets on, and report progress by messages.
 #pragma once
 
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "config/settings_store.h"
 #include "config/watch_list.h"
 #include "platform/file_system.h"
@@ -17,6 +23,19 @@ class EventLog;
 // 2 when the machine has a second core to give the checksums, else 1.
 unsigned DefaultChecksumThreads();
 
+// The part of the watch list a pass started by change notifications walks: only the folders
+// where files arrived (with the folders above them up to the source, whose SFV files may name
+// volumes below), so that a change costs no walk of the whole tree.
+struct PassScope {
+  struct Folder {
+    std::string path;
+    bool subtree = false;  // a new folder: everything below it too
+    friend bool operator==(const Folder&, const Folder&) = default;
+  };
+  // By row; a row without folders is walked whole. Rows not listed are left alone.
+  std::map<std::size_t, std::vector<Folder>> rows;
+};
+
 // What passes work with, set up once by the front end and handed by reference to the controller
 // and the worker. Only read during a pass. Every pointer not marked "may be null" is required.
 struct ScanServices {
@@ -31,6 +50,8 @@ struct ScanServices {
   // Where a set handed off, a volume that fails its CRC, a program that cannot be started and
   // an early end are written down; may be null.
   const EventLog* log = nullptr;
+  // Null: every included row, walked whole. Kept by the controller until the worker is released.
+  const PassScope* scope = nullptr;
 };
 
 // One pass's own part: the events and the gate, shared with the window's thread.

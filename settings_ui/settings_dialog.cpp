@@ -21,7 +21,7 @@ struct SwitchLine {
   Setting setting;
 };
 
-// Lines 3 to 9, in the order the tree shows them.
+// Lines 3 to 10, in the order the tree shows them.
 constexpr std::array<SwitchLine, SettingsDialog::kLineCount - 2> kSwitchLines = {{
     {"Rename sfv file after complete archive", Setting::RenameSFV},
     {"Delete sfv file after complete archive", Setting::DeleteSFV},
@@ -35,16 +35,17 @@ constexpr std::array<SwitchLine, SettingsDialog::kLineCount - 2> kSwitchLines = 
     {"Run in background when the desktop session starts", Setting::AutoRunAtStartup},
 #endif
     {"Add new entries quiet to Mirrowen", Setting::AddQuietToMirrowen},
+    {"Scan as soon as files arrive", Setting::ScanOnChange},
 }};
 
 constexpr std::size_t kHideLine = 4;
 constexpr std::size_t kAutoRunLine = 5;
 
 // The order in which the switches are written.
-constexpr std::array<Setting, 7> kWriteOrder = {
+constexpr std::array<Setting, 8> kWriteOrder = {
     Setting::RenameSFV,         Setting::DeleteSFV,        Setting::DeleteQuarrystream,
     Setting::HideToTray,        Setting::AutoRunAtStartup, Setting::AddQuietToMirrowen,
-    Setting::CreateNoCheckFile,
+    Setting::CreateNoCheckFile, Setting::ScanOnChange,
 };
 
 constexpr int kGroupImage = 3;

@@ -26,8 +26,8 @@ class SettingsDialog : public QDialog {
   SettingsDialog(SettingsStore& store, Autostart& autostart, QWidget* parent = nullptr,
                  std::string executable_directory = {});
 
-  // The option lines in their order: the delay, the command, then the seven switches.
-  static constexpr int kLineCount = 9;
+  // The option lines in their order: the delay, the command, then the eight switches.
+  static constexpr int kLineCount = 10;
   OptionLine Line(int i) const { return lines_[static_cast<std::size_t>(i)]; }
   OptionLine GroupLine() const { return group_; }
   COptionTreeCtrl* Tree() const { return tree_; }
@@ -62,7 +62,7 @@ class SettingsDialog : public QDialog {
   int delay_ = 0;
   QString delay_text_;
   QString command_;
-  std::array<int, kLineCount - 2> switches_{};  // lines 3 to 9, 0 or 1
+  std::array<int, kLineCount - 2> switches_{};  // lines 3 to 10, 0 or 1
 };
 
 // Opens the dialog modally over `parent` (null: no parent; with the main window as parent the

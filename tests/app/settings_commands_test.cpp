@@ -71,7 +71,8 @@ TEST_F(SettingsCommandsTest, PrintsEveryKeyMarkingDefaults) {
             "CreateNoCheckFile=1  (default)\n"
             "DeleteQuarrystream=1  (default)\n"
             "AddQuietToMirrowen=1  (default)\n"
-            "AutoRunAtStartup=0  (default)\n");
+            "AutoRunAtStartup=0  (default)\n"
+            "ScanOnChange=1  (default)\n");
 }
 
 struct Accepted {

@@ -22,7 +22,8 @@ TEST(Settings, FreshProfileReadsEachKeysDefault) {
       {Setting::CreateNoCheckFile, "CreateNoCheckFile", 1},
       {Setting::DeleteQuarrystream, "DeleteQuarrystream", 1},
       {Setting::AddQuietToMirrowen, "AddQuietToMirrowen", 1},
-      {Setting::AutoRunAtStartup, "AutoRunAtStartup", 0}};
+      {Setting::AutoRunAtStartup, "AutoRunAtStartup", 0},
+      {Setting::ScanOnChange, "ScanOnChange", 1}};
   ASSERT_EQ(AllSettings().size(), std::size(rows));
   MemorySettingsStore fresh;
   for (const auto& [setting, key, int_default] : rows) {

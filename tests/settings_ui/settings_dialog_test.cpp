@@ -75,7 +75,8 @@ TEST_F(SettingsDialogTest, EmptyProfileShowsTheDefaultsInOrder) {
                {"Delete Quarrystream file after complete archive", 1},
                {"Hide to tray at startup", 0},
                {"Run in background when the desktop session starts", 0},
-               {"Add new entries quiet to Mirrowen", 1}};
+               {"Add new entries quiet to Mirrowen", 1},
+               {"Scan as soon as files arrive", 1}};
   ASSERT_EQ(SettingsDialog::kLineCount, static_cast<int>(std::size(lines)));
   for (int i = 0; i < SettingsDialog::kLineCount; ++i) {
     EXPECT_EQ(dialog_->Line(i)->text(), QString::fromLatin1(lines[i].label));
