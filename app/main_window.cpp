@@ -135,8 +135,8 @@ MainWindow::MainWindow(MainWindowSetup setup, QWidget* parent)
   change_timer_ = std::make_unique<QtCountdownTimer>([this] { controller_->OnChangeTimer(); });
   controller_ = std::make_unique<ScanController>(ScanControllerSetup{
       services.ForScan(list_, queue_, *completion_), this, timer_.get(), setup_.sleeper,
-      setup_.start_command, LastPassReportPath(setup_.dirs_path), PassMode::kWindow,
-      watcher_.get(), change_timer_.get()});
+      setup_.start_command, LastPassReportPath(setup_.dirs_path), PassMode::kWindow, watcher_.get(),
+      change_timer_.get()});
   hidden_window_ = std::make_unique<HiddenWindow>(
       HiddenWindow::Target{[this](const std::string& text) { OnCopyData(text); },
                            [this] { OnTerminateRequest(); }},
