@@ -80,7 +80,7 @@ class ChangeTriggerTest : public ::testing::Test {
   void RunUntilFinished() {
     for (bool finished = false; !finished;) {
       ScanMessage message = queue_.Take();
-      finished = message.id == WM_SCAN_FINISHED;
+      finished = message.id == WM_SCAN_STOPPED;  // the worker released
       controller_->Dispatch(std::move(message));
     }
   }
