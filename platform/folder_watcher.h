@@ -17,8 +17,8 @@
 
 namespace qs {
 
-// One included row of the watch list: its source tree, and the folders below it that are never
-// watched (the destinations, where the companion writes).
+// One included row of the watch list and its source tree. The destinations, where the companion
+// writes, are given to SetTrees apart, since one may lie below another row's source.
 struct WatchedTree {
   std::size_t row = 0;
   std::string source;
