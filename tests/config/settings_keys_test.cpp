@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 
 #include "config/memory_settings_store.h"
 
@@ -30,23 +29,18 @@ TEST(Settings, FreshProfileReadsEachKeysDefault) {
 // switches on, and saving autorun on forces HideToTray (the program starts in the tray); any
 // level but 0 asks on quit, only 2 on remove.
 TEST(Settings, OnlyExactValuesSwitchOnOrAsk) {
-  // value, IsOn, AsksOnQuit, AsksOnRemove
-  const std::tuple<std::int32_t, bool, bool, bool> rows[] = {{0, false, false, false},
-                                                             {1, true, true, false},
-                                                             {2, false, true, true},
-                                                             {-1, false, true, false}};
-  for (const auto& [value, is_on, asks_on_quit, asks_on_remove] : rows) {
+  for (const std::int32_t value : {0, 1, 2, -1}) {
     SCOPED_TRACE(value);
     MemorySettingsStore store;
     WriteInt(store, Setting::HideToTray, value);
     WriteInt(store, Setting::ConfirmationLevel, value);
-    EXPECT_EQ(IsOn(store, Setting::HideToTray), is_on);
-    EXPECT_EQ(AsksOnQuit(store), asks_on_quit);
-    EXPECT_EQ(AsksOnRemove(store), asks_on_remove);
+    EXPECT_EQ(IsOn(store, Setting::HideToTray), value == 1);
+    EXPECT_EQ(AsksOnQuit(store), value != 0);
+    EXPECT_EQ(AsksOnRemove(store), value == 2);
     MemorySettingsStore fresh;
-    EXPECT_EQ(SaveAutoRun(fresh, value), is_on);  // true: the autostart entry is to be set
+    EXPECT_EQ(SaveAutoRun(fresh, value), value == 1);  // true: the autostart entry is to be set
     EXPECT_EQ(ReadInt(fresh, Setting::AutoRunAtStartup), value);
-    EXPECT_EQ(fresh.ReadInt("HideToTray", -5), is_on ? 1 : -5);
+    EXPECT_EQ(fresh.ReadInt("HideToTray", -5), value == 1 ? 1 : -5);
   }
 }
 
