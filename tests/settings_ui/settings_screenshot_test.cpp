@@ -25,7 +25,6 @@ TEST(SettingsScreenshot, SettingsDialog) {
   test::TempDir dir;
   MemorySettingsStore store;
   store.WriteText("PostExecution", "notify-send \"Unpacked\" \"%3\"");
-  store.WriteInt("RenameSFV", 1);
   Autostart autostart(dir.Path("autostart"));
   SettingsDialog dialog(store, autostart, nullptr, "/usr/local/bin/");
   dialog.show();
