@@ -24,16 +24,11 @@ TEST(CommandOptions, ModesAndTheirArguments) {
   EXPECT_EQ(include.options.include, 0);
   EXPECT_EQ(include.options.profile, "/q");
 
-  auto remove = Parse({"--remove", "0"});
-  ASSERT_TRUE(remove.ok);
-  EXPECT_EQ(remove.options.row, 0u);
-
   auto set = Parse({"--set", "ReScan=60", "PostExecution=a --b", "--profile", "/p"});
   ASSERT_TRUE(set.ok) << set.error;
   EXPECT_EQ(set.options.assignments,
             (std::vector<std::string>{"ReScan=60", "PostExecution=a --b"}));
   EXPECT_EQ(set.options.profile, "/p");
-  EXPECT_NE(UsageText().find("4 when\nanother process already scans"), std::string::npos);
   const std::pair<const char*, RunMode> modes[] = {
       {"--scan-once", RunMode::kScanOnce}, {"--headless", RunMode::kHeadless},
       {"--status", RunMode::kStatus},      {"--settings", RunMode::kSettings},

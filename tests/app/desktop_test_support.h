@@ -1,38 +1,33 @@
-// Doubles and a fixture for the desktop program's tests: dialogs answered from a script, a
-// tray that records what it is told, a file system and settings store that report each write,
-// and a main window built on a temporary profile with its own lock and socket.
+// Doubles and a fixture for the desktop program's tests: dialogs answered from a script and a
+// main window built on a temporary profile with its own lock and socket, on the kit's file
+// system over one whose saves a test can watch.
 #pragma once
+
+#include <stdio.h>
+#include <sys/stat.h>
 
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include <QMenu>
-#include <QStringList>
+#include <QCoreApplication>
 
 #include "app/desktop_dialogs.h"
 #include "app/main_window.h"
 #include "config/memory_settings_store.h"
-#include "platform/file_system.h"
+#include "platform/posix_io_hooks.h"
 #include "platform/single_instance.h"
+#include "scan/scan_controller.h"
 #include "scan/sleeper.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_dir.h"
-#include "widgets/tray_shell.h"
 
 namespace qs::test {
-
-struct ShownMessage {
-  std::string text;
-  std::string caption;
-  MessageIcon icon = MessageIcon::kNone;
-  bool question = false;
-};
 
 class ScriptedDialogs final : public DesktopDialogs {
  public:
@@ -40,82 +35,47 @@ class ScriptedDialogs final : public DesktopDialogs {
   std::deque<bool> answers;             // Yes (true) or No to each question
   std::optional<std::string> program;   // the program chooser's answer; nullopt cancels
   // Runs as each dialog opens, to look at the window while it waits for the user.
-  std::function<void()> on_open;
+  std::function<void()> on_open = [] {};
 
-  std::vector<ShownMessage> shown;
+  std::vector<std::string> shown;  // the texts of messages and questions
   std::vector<std::string> prompts;
-  int settings_runs = 0;
-  int about_runs = 0;
   int close_alls = 0;  // CloseAll calls; the scripted dialogs answer as scripted all the same
 
   void SetOwner(QWidget*) override {}
-  void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
-  bool AskYesNo(std::string_view text, std::string_view caption) override;
-  std::string BrowseForDirectory(std::string_view prompt) override;
-  std::optional<std::string> BrowseForProgram() override;
-  void RunSettingsDialog() override;
-  void RunAboutBox() override;
+  void ShowMessage(std::string_view text, std::string_view, MessageIcon) override {
+    shown.emplace_back(text);
+    on_open();
+  }
+  bool AskYesNo(std::string_view text, std::string_view) override {
+    shown.emplace_back(text);
+    on_open();
+    if (answers.empty()) {
+      ADD_FAILURE() << "unexpected question: " << text;
+      return false;
+    }
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::string BrowseForDirectory(std::string_view prompt) override {
+    prompts.emplace_back(prompt);
+    on_open();
+    if (directories.empty()) {
+      ADD_FAILURE() << "unexpected folder browser: " << prompt;
+      return {};
+    }
+    std::string answer = directories.front();
+    directories.pop_front();
+    return answer;
+  }
+  std::optional<std::string> BrowseForProgram() override {
+    on_open();
+    return program;
+  }
+  void RunSettingsDialog() override { on_open(); }
+  void RunAboutBox() override { on_open(); }
   void CloseAll() override { ++close_alls; }
-
- private:
-  void Opened();
 };
-
-// A tray that is always there and records the icon shown and hidden and the messages.
-class RecordingTrayShell final : public TrayShell {
- public:
-  struct Log {
-    int adds = 0;
-    int deletes = 0;
-    QStringList balloons;  // "title: text"
-  };
-  explicit RecordingTrayShell(std::shared_ptr<Log> log) : log_(std::move(log)) {}
-
-  bool Available() const override { return true; }
-  void SetIcon(const QIcon&, const QString&) override {}
-  void SetVisible(bool visible) override { ++(visible ? log_->adds : log_->deletes); }
-  void ShowMessage(const QString& title, const QString& text, QSystemTrayIcon::MessageIcon,
-                   int) override {
-    log_->balloons << title + QStringLiteral(": ") + text;
-  }
-  QRect IconGeometry() const override { return {}; }
-  void SetActivationHandler(ActivationHandler) override {}
-
- private:
-  std::shared_ptr<Log> log_;
-};
-
-// The real file system; every whole-file write is announced first.
-class ObservedFileSystem final : public FileSystem {
- public:
-  std::function<void(const std::string& path)> before_write;
-
-  SystemError OpenForVerify(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
-  SystemError OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
-  bool ListDirectory(const std::string& directory, std::vector<DirectoryEntry>& entries) override;
-  SystemError WriteFileAtomically(const std::string& path, std::string_view content) override;
-  SystemError CreateEmptyFile(const std::string& path) override;
-  SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override;
-  SystemError DeleteFile(const std::string& path) override;
-};
-
-class ObservedSettings final : public SettingsStore {
- public:
-  std::function<void(std::string_view key)> before_write;
-  MemorySettingsStore store;
-
-  std::int32_t ReadInt(std::string_view key, std::int32_t default_value) const override {
-    return store.ReadInt(key, default_value);
-  }
-  std::string ReadText(std::string_view key, std::string_view default_value) const override {
-    return store.ReadText(key, default_value);
-  }
-  void WriteInt(std::string_view key, std::int32_t value) override;
-  void WriteText(std::string_view key, std::string_view value) override;
-};
-
-// "text=command" for each item of `menu`, "-" for a separator, joined by '|'.
-std::string MenuItems(const QMenu* menu);
 
 class NoSleeper final : public Sleeper {
  public:
@@ -123,37 +83,55 @@ class NoSleeper final : public Sleeper {
 };
 
 // A main window on a temporary profile: dirs.cfg, a private runtime folder with the lock and
-// the socket, scripted dialogs and recorded command starts.
+// the socket, and scripted dialogs.
 class DesktopTest : public ::testing::Test {
  protected:
-  DesktopTest();
+  DesktopTest() {
+    dir_.MakeDir("profile");
+    ::chmod(dir_.MakeDir("runtime").c_str(), 0700);
+  }
 
   std::string DirsPath() const { return dir_.Path("profile/dirs.cfg"); }
   std::string RuntimeDir() const { return dir_.Path("runtime"); }
   std::string LockPath() const { return RuntimeDir() + "/Quarrystream"; }
   std::string ChannelPath() const { return RuntimeDir() + "/QuarrystreamWnd"; }
-  void WriteDirs(std::string_view content) const;
+  void WriteDirs(std::string_view content) const { dir_.WriteFile("profile/dirs.cfg", content); }
   std::string ReadDirs() const { return ReadFile(DirsPath()); }
 
-  std::unique_ptr<MainWindow> MakeWindow(std::string command_line = {},
-                                         std::unique_ptr<TrayShell> tray = nullptr);
+  std::unique_ptr<MainWindow> MakeWindow(std::string command_line = {}) {
+    MainWindowSetup setup{.services = services_, .dirs_path = DirsPath(), .dialogs = &dialogs_};
+    setup.command_line = std::move(command_line);
+    setup.lock = &lock_;
+    setup.channel_path = ChannelPath();
+    // Neither the post-execution command nor the companion program is started for real.
+    setup.start_command = [](const std::vector<std::string>&) { return SystemError{}; };
+    setup.start_companion = [](std::string_view) { return SystemError{}; };
+    setup.sleeper = &sleeper_;
+    return std::make_unique<MainWindow>(std::move(setup));
+  }
   // Stops the worker, unless a stop is under way, and handles the window's events until the
   // worker is released; every message it posted has then reached the window.
-  static void FinishPass(MainWindow& window);
-
-  std::vector<std::vector<std::string>> PostExecutionStarts();
+  static void FinishPass(MainWindow& window) {
+    window.Controller().StopScan();
+    while (window.Controller().HasWorker()) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+  }
 
   TempDir dir_;
-  ObservedSettings settings_;
-  ObservedFileSystem fs_;
+  MemorySettingsStore settings_;
+  // Runs as each whole-file write replaces its file (its path).
+  std::function<void(const std::string&)> before_save = [](const std::string&) {};
+  std::unique_ptr<FileSystem> posix_ = MakePosixFileSystem(
+      {.write = {}, .fsync = {}, .rename = [this](const char* from, const char* to) {
+         before_save(to);
+         return ::rename(from, to);
+       }});
+  TestFileSystem fs_{*posix_};
   ScriptedDialogs dialogs_;
   NoSleeper sleeper_;
-  InstanceLock lock_;
+  InstanceLock lock_{dir_.Path("runtime/Quarrystream")};
   const AppServices services_{settings_, fs_, dir_.Path("bin/")};
-
- private:
-  std::mutex started_mutex_;
-  std::vector<std::vector<std::string>> started_;
 };
 
 }  // namespace qs::test

@@ -13,33 +13,6 @@
 namespace qs::test {
 namespace {
 
-QPalette DarkPalette() {
-  QPalette palette;
-  const QColor window(60, 60, 60);
-  const QColor base(30, 30, 30);
-  const QColor text(230, 230, 230);
-  const QColor grey(127, 127, 127);
-  palette.setColor(QPalette::Window, window);
-  palette.setColor(QPalette::WindowText, text);
-  palette.setColor(QPalette::Base, base);
-  palette.setColor(QPalette::AlternateBase, window);
-  palette.setColor(QPalette::ToolTipBase, base);
-  palette.setColor(QPalette::ToolTipText, text);
-  palette.setColor(QPalette::Text, text);
-  palette.setColor(QPalette::Button, window);
-  palette.setColor(QPalette::ButtonText, text);
-  palette.setColor(QPalette::BrightText, Qt::red);
-  palette.setColor(QPalette::Link, QColor(42, 130, 218));
-  palette.setColor(QPalette::Highlight, QColor(42, 130, 218));
-  palette.setColor(QPalette::HighlightedText, Qt::white);
-  palette.setColor(QPalette::PlaceholderText, grey);
-  for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-    palette.setColor(QPalette::Disabled, role, grey);
-  }
-  palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(80, 80, 80));
-  return palette;
-}
-
 TEST_F(DesktopTest, MainWindowScreenshot) {
   const QString target = qEnvironmentVariable("QS_SCREENSHOT");
   if (target.isEmpty()) {
@@ -47,13 +20,13 @@ TEST_F(DesktopTest, MainWindowScreenshot) {
   }
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   QApplication::setPalette(qEnvironmentVariable("QS_SCREENSHOT_DARK") == QLatin1String("1")
-                               ? DarkPalette()
+                               ? QPalette(QColor(53, 53, 53))  // light text on dark grey
                                : QApplication::style()->standardPalette());
   WriteDirs(
       "1\r\n/home/you/Downloads\r\n/home/you/Unpacked\r\n"
       "1\r\n/srv/incoming/usenet\r\n/srv/media/new\r\n"
       "0\r\n/mnt/usb/old downloads\r\n/home/you/Unpacked/old\r\n");
-  settings_.store.WriteText("PostExecution", "notify-send \"Unpacked\" \"%3\"");
+  settings_.WriteText("PostExecution", "notify-send \"Unpacked\" \"%3\"");
   auto window = MakeWindow();
   window->Initialise();
   FinishPass(*window);

@@ -2,7 +2,7 @@
 # Runs a command inside an X session (started by xvfb-run) with the trayer tray host, so that
 # tests of the notification area meet a real tray. Waits until trayer has made its panel,
 # runs the command, stops trayer and answers the command's status. The command finds trayer's
-# process id in QS_TRAYER_PID (a test restarts the tray host with it).
+# process id in QS_TRAYER_PID.
 set -u
 trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 &
 trayer_pid=$!
