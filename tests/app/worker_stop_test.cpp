@@ -12,7 +12,8 @@
 #include "scan/scan_controller.h"
 #include "scan/scan_display.h"
 #include "scan/scan_message_queue.h"
-#include "tests/scan/scan_test_support.h"
+#include "tests/support/fakes.h"
+#include "tests/support/temp_dir.h"
 
 namespace qs::test {
 namespace {

