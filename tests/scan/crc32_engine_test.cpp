@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "tests/support/fakes.h"
@@ -63,20 +62,6 @@ TEST_F(Crc32EngineTest, MatchesOnePassOverTheBytesAroundEveryBoundary) {
   }
 }
 
-// The gate is asked after each full block; after a short read only once the next read brought
-// data too, so the end of a file follows its last block at once.
-TEST_F(Crc32EngineTest, AsksTheGateAfterEveryFullBlockAndEverySecondShortRead) {
-  const std::tuple<std::size_t, std::size_t, int> cases[] = {
-      // size, bytes a read, gate calls
-      {12 * kBlock + 5, kBlock, 12}, {12 * kBlock, kBlock, 12}, {5, kBlock, 0},
-      {10 * 1000, 1000, 5},          {10 * 1000 + 1, 1000, 5},  {11 * 1000, 1000, 5}};
-  for (const auto& [size, chunk, gate_calls] : cases) {
-    const std::string text = RandomBytes(size, 3);
-    EXPECT_EQ(Checksum(text, chunk), std::make_pair(kErrorSuccess, test::ReferenceCrc(text)));
-    EXPECT_EQ(gate_calls_, gate_calls) << size << " bytes, " << chunk << " a read";
-  }
-}
-
 // A read failure ends the data: the blocks before it, the failing read, and nothing after it.
 TEST_F(Crc32EngineTest, AReadFailureEndsTheDataWhereverItFalls) {
   const std::string text = RandomBytes(24 * kBlock, 5);
@@ -101,17 +86,6 @@ TEST_F(Crc32EngineTest, AStopReadsNoFurtherBlockAndLeavesTheEngineUsable) {
     EXPECT_EQ(gate_calls_, stop_at);
     stop_at_ = 0;
     EXPECT_EQ(Checksum(next_file), std::make_pair(kErrorSuccess, test::ReferenceCrc(next_file)));
-  }
-}
-
-// Before BuildTable, after FreeTable, or when the volume cannot be opened, the CRC is zero.
-TEST_F(Crc32EngineTest, FailuresLeaveZero) {
-  engine_.FreeTable();
-  EXPECT_EQ(Checksum("123456789"), std::make_pair(kErrorCrc, 0u));
-  engine_.BuildTable();
-  for (SystemError error : {kErrorFileNotFound, kErrorSharingViolation}) {
-    fs_.fail_open = [error](const std::string&) { return error; };
-    EXPECT_EQ(Checksum("123456789"), std::make_pair(error, 0u));
   }
 }
 

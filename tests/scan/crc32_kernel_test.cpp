@@ -73,18 +73,5 @@ INSTANTIATE_TEST_SUITE_P(AvailableKernels, Crc32KernelTest,
                            return name;
                          });
 
-TEST(Crc32KernelChoiceTest, TheEnvironmentValueDecidesBetweenFastestAndPortable) {
-  const Crc32Kernel fastest{"fastest", PortableCrc32Kernel().update};
-  const std::vector<Crc32Kernel> available = {fastest, PortableCrc32Kernel()};
-  const std::pair<const char*, bool> cases[] = {
-      {nullptr, false}, {"", false}, {"0", false}, {"1", true}, {"yes", true}};
-  for (const auto& [value, portable] : cases) {
-    EXPECT_EQ(ChooseCrc32Kernel(available, value).name,
-              portable ? PortableCrc32Kernel().name : fastest.name)
-        << (value == nullptr ? "unset" : value);
-  }
-  EXPECT_EQ(ChooseCrc32Kernel({}, nullptr).name, PortableCrc32Kernel().name);
-}
-
 }  // namespace
 }  // namespace qs

@@ -12,15 +12,12 @@
 #include <vector>
 
 #include "config/settings_keys.h"
-#include "platform/event_log.h"
 #include "tests/support/pass_rig.h"
 
 namespace qs {
 namespace {
 
 using test::ReadFile;
-
-using test::Volume;
 
 class ScanPass : public ::testing::Test, public test::PassRig {};
 
@@ -99,16 +96,6 @@ TEST_F(ScanPass, AStateFileThatCannotBeWrittenEndsThePassEarly) {
   EXPECT_EQ(RunPass(), 0u);
   EXPECT_EQ(completed.size(), 1u);
   EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1 f0 f100");
-}
-
-TEST_F(ScanPass, OnlyIncludeOneIsScannedAndAMissingSourcePostsOneHundredTwice) {
-  EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(sink.Trace(), "end");
-  for (const std::int32_t include : {0, 2, -1, 1}) {
-    AddRow(temp.Path("nowhere"), "/out", include);
-  }
-  EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(sink.Trace(), "r3:100 r3:100 end");
 }
 
 TEST_F(ScanPass, WalksBreadthFirstInListingOrderAndNeverEntersALinkedFolder) {
@@ -209,69 +196,6 @@ TEST_P(ScanPassThreads, AStateFileOfAnotherLengthIsRebuiltFromTheSfvFile) {
     ASSERT_EQ(RunPass(), 1u);
     EXPECT_EQ(completed.size(), 1u);
   }
-}
-
-// Thirty volumes of sizes across block boundaries, some verified before (never read again, even
-// when gone since), some missing, some damaged: each status lands on its own line, and the file
-// progress still counts the lines one by one.
-TEST_P(ScanPassThreads, ALongSetIsJudgedLineByLineWhileChecksumsRunAhead) {
-  WriteInt(settings, Setting::DeleteQuarrystream, 0);
-  std::vector<Volume> volumes;
-  std::string state_before;
-  std::string state_after;
-  std::map<std::string, int> expected_verified;
-  std::string progress;
-  for (int i = 0; i < 30; ++i) {
-    const std::string name = "v" + std::to_string(100 + i) + ".rar";
-    const bool verified_before = i % 4 == 0;
-    const bool missing = i % 7 == 3;
-    const bool damaged = i % 11 == 5;
-    volumes.push_back(
-        {name, std::string(static_cast<std::size_t>(i) * 9000 + 1, char('a' + i)), !missing});
-    state_before += name + (verified_before ? " 1\r\n" : " 0\r\n");
-    const bool good = verified_before || (!missing && !damaged);
-    state_after += name + (good ? " 1\r\n" : " 0\r\n");
-    if (!verified_before) {
-      expected_verified[temp.Path("in/D/" + name)] = 1;
-    }
-    progress += "f" + std::to_string(i * 100 / 30) + " ";
-  }
-  WriteSet("in/D", "x.sfv", volumes);
-  for (int i = 5; i < 30; i += 11) {
-    temp.WriteFile("in/D/" + volumes[static_cast<std::size_t>(i)].name, "damaged");
-  }
-  temp.WriteFile(std::string("in/D/") + kStateFileName, state_before);
-  AddRow(temp.Path("in"));
-  ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(ReadFile(StateFile("in/D")), state_after);
-  EXPECT_EQ(fs.verified, expected_verified);
-  EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1 " + progress + "f100 r0:100 end");
-  EXPECT_TRUE(completed.empty());
-}
-
-// One report per row: complete (a set verified earlier too), waiting with its count, failed
-// with the volumes whose CRC is wrong; each wrong CRC is logged with both values, each set
-// handed off too.
-TEST_F(ScanPass, ReportsEachSetAndLogsEachWrongCrc) {
-  WriteSet("in/bad", "b.sfv", {{"b.rar", "bbb"}});
-  temp.WriteFile("in/bad/b.rar", "damaged");
-  WriteSet("in/done", "d.sfv", {{"d.rar", "ddd"}});
-  temp.WriteFile(std::string("in/done/") + kVerifiedMarkerName, "");
-  WriteSet("in/ok", "a.sfv", {{"a.rar", "aaa"}});
-  WriteSet("in/wait", "w.sfv", {{"w.rar", "www"}, {"w.r00", "w2", false}});
-  AddRow(temp.Path("in"));
-  const EventLog event_log(temp.Path("log"), "quarrystream");
-  log = &event_log;
-  ASSERT_EQ(RunPass(), 1u);
-  ASSERT_EQ(sink.reports.size(), 1u);
-  EXPECT_EQ(FormatRowReport(sink.reports[0]),
-            "2 sets complete\n1 waiting:\n  w.sfv (1 of 2 volumes)\n1 failed:\n  b.sfv (b.rar)");
-  const std::string mismatch = "CRC mismatch: " + temp.Path("in/bad/b.rar") + " (expected " +
-                               test::CrcText("bbb") + ", computed " + test::CrcText("damaged") +
-                               ")";
-  EXPECT_EQ(sink.failures, std::vector<std::string>{mismatch});
-  EXPECT_EQ(completed.size(), 1u);
-  EXPECT_NE(ReadFile(temp.Path("log")).find(mismatch), std::string::npos);
 }
 
 }  // namespace

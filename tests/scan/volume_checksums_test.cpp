@@ -1,9 +1,6 @@
 // The checksums of a set's volumes on two threads: every result belongs to its own volume and
-// comes back in queue order, the owner works on rather than wait for the helper, and a stop or
-// the end leaves no checksum running.
+// comes back in queue order.
 #include "scan/volume_checksums.h"
-
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -86,63 +83,6 @@ TEST_F(VolumeChecksumsTest, EachResultIsItsOwnVolumesInQueueOrder) {
       EXPECT_EQ(fs.verified[temp.Path(name)], 1) << name;
     }
   }
-}
-
-// The helper is held inside the oldest volume; the owner, asked for its result, checksums the
-// next volume itself, and that is what lets the helper go on.
-TEST_F(VolumeChecksumsTest, TheOwnerChecksumsTheNextVolumeWhileTheHelperHoldsTheOldest) {
-  const std::string first_text = RandomBytes(3 * kBlock, 1);
-  const std::string second_text = RandomBytes(kBlock + 3, 2);
-  const std::string first = Serve("first", first_text);
-  const std::string second = Serve("second", second_text);
-  ManualResetEvent second_opened;
-  pid_t second_opener = 0;
-  fs.before_verify = [&](const std::string& path) {
-    if (path == temp.Path(second)) {
-      second_opener = ::gettid();
-      second_opened.Set();
-    }
-  };
-  fs.HoldRead(temp.Path(first), 2);
-  VolumeChecksums checksums(fs, gate, 2);
-  checksums.Queue(folder, first);
-  fs.read_hold.WaitEntered();  // the helper has the first volume
-  fs.read_hold.ReleaseWhen(second_opened);
-  checksums.Queue(folder, second);
-  std::uint32_t crc = 0;
-  EXPECT_EQ(checksums.TakeNext(crc), kErrorSuccess);
-  EXPECT_EQ(crc, test::ReferenceCrc(first_text));
-  EXPECT_EQ(second_opener, ::gettid());
-  EXPECT_EQ(checksums.TakeNext(crc), kErrorSuccess);
-  EXPECT_EQ(crc, test::ReferenceCrc(second_text));
-}
-
-// A stop reaches the helper between two blocks; the volumes queued after it read at most one
-// block each, End() returns with nothing running, and nothing is pending afterwards.
-TEST_F(VolumeChecksumsTest, AStopEndsTheHelpersChecksumBetweenBlocksAndEndLeavesNothingRunning) {
-  const std::string big = Serve("big", RandomBytes(40 * kBlock, 3));
-  const std::string more[] = {Serve("more1", RandomBytes(40 * kBlock, 4)),
-                              Serve("more2", RandomBytes(40 * kBlock, 5))};
-  fs.HoldRead(temp.Path(big), 2);
-  VolumeChecksums checksums(fs, gate, 2);
-  checksums.Queue(folder, big);
-  fs.read_hold.WaitEntered();
-  stop.Set();
-  fs.read_hold.Release();
-  std::uint32_t crc = 0;
-  EXPECT_EQ(checksums.TakeNext(crc), kErrorOperationAborted);
-  EXPECT_EQ(fs.blocks[temp.Path(big)], 2);
-  for (const std::string& path : more) {
-    checksums.Queue(folder, path);
-  }
-  checksums.End();
-  EXPECT_EQ(checksums.Pending(), 0u);
-  for (const std::string& path : more) {
-    EXPECT_LE(fs.blocks[temp.Path(path)], 1) << path;
-  }
-  // After the end the owner computes alone, still within the stop.
-  checksums.Queue(folder, more[0]);
-  EXPECT_EQ(checksums.TakeNext(crc), kErrorOperationAborted);
 }
 
 }  // namespace
