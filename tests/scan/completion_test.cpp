@@ -16,7 +16,6 @@
 #include "config/settings_keys.h"
 #include "config/watch_list.h"
 #include "platform/command_line.h"
-#include "platform/event_log.h"
 #include "scan/post_execution.h"
 #include "scan/scan_controller.h"
 #include "tests/support/fakes.h"
@@ -57,11 +56,9 @@ class Completion : public ::testing::Test {
   MemorySettingsStore settings;
   test::RecordingSink sink;
   Strings lines;
-  std::size_t posted_at_start = 0;
   CompanionCompletion completion{settings, RealFileSystem(), sink, "/opt/q s/",
                                  [this](std::string_view line) {
                                    lines.emplace_back(line);
-                                   posted_at_start = sink.posted.size();
                                    return kErrorFileNotFound;  // a failed start changes nothing
                                  }};
 };
@@ -73,18 +70,12 @@ TEST_F(Completion, CompanionLineNamesTheFirstVolumeAndTheTargetDirectory) {
       {"/in/", "/in/movie/", "/out", "/out/movie/"},
       {"/in/", "/in/", "/out/", "/out/"},
       {"/in", "/in/", "/out/", "/out//"}};
-  for (const int quiet : {0, 2, 1}) {
-    WriteInt(settings, Setting::AddQuietToMirrowen, quiet);
-    for (const auto& [source, set_directory, destination, target] : rows) {
-      EXPECT_EQ(
-          completion.CompanionCommandLine({source, destination, 1}, Set(set_directory, "x.rar")),
-          std::string("/opt/q s/mirrowen /ADDRAR:\"") + set_directory + "x.rar\" /DESTINATION:\"" +
-              target + "\"" + (quiet == 1 ? " /TOTRAY" : ""));
-      EXPECT_EQ(TargetDirectory(source, destination, set_directory), target);
-    }
+  for (const auto& [source, set_directory, destination, target] : rows) {
+    EXPECT_EQ(
+        completion.CompanionCommandLine({source, destination, 1}, Set(set_directory, "x.rar")),
+        std::string("/opt/q s/mirrowen /ADDRAR:\"") + set_directory + "x.rar\" /DESTINATION:\"" +
+            target + "\" /TOTRAY");
   }
-  EXPECT_EQ(completion.CompanionCommandLine({"/in", "/out", 1}, Set("/in/d/", "")),
-            "/opt/q s/mirrowen /ADDRAR:\"/in/d/\" /DESTINATION:\"/out//d/\" /TOTRAY");
   // Quotes and backslashes in names stay inside their argument.
   EXPECT_EQ(SplitCommandLine(completion.CompanionCommandLine(
                 {"/in", "/out\\", 1}, Set("/in/say \"hi\" $(x)/", "a\\\"b\\.rar"))),
@@ -121,23 +112,20 @@ TEST_F(Completion, EachSwitchDoesItsOwnActionOnly) {
     std::filesystem::remove_all(Dir());
     completion.BeginPass();
     sink.texts.clear();
-    sink.posted.clear();
     lines.clear();
     PerformOn("in/D/x.sfv", switches);
     EXPECT_EQ(test::Exists(Dir() + "x.sfv"), !on(0) && !on(1));
     EXPECT_EQ(test::Exists(Dir() + "x.oldsfv"), on(0));
     EXPECT_EQ(test::Exists(Dir() + kStateFileName), !on(2));
     EXPECT_EQ(test::Exists(Dir() + kVerifiedMarkerName), on(3));
-    EXPECT_EQ(test::ReadFile(Dir() + kVerifiedMarkerName), "");
     EXPECT_EQ(sink.texts[0]->sfv_text, on(1) ? "" : Dir() + (on(0) ? "x.oldsfv" : "x.sfv"));
     EXPECT_EQ(sink.texts[0]->volume_text, Dir() + "x.rar");
     EXPECT_EQ(lines, Strings{"/opt/q s/mirrowen /ADDRAR:\"" + Dir() +
                              "x.rar\" /DESTINATION:\"/out//D/\"" + (on(4) ? " /TOTRAY" : "")});
-    EXPECT_EQ(posted_at_start, 1u) << "the texts are posted before the companion starts";
   }
 }
 
-// Nothing of the completion runs while the companion is missing (told once per set), while
+// Nothing of the completion runs while the companion is missing, while
 // another process holds the folder's claim, or once another process has completed the set
 // since the pass found it (its marker, or its SFV file renamed away); the set is then done here
 // as soon as none of that holds. A second SFV file beside the marker this pass wrote is still
@@ -160,7 +148,6 @@ TEST_F(Completion, RunsNothingUnlessTheCompanionIsThereAndTheSetIsStillToDo) {
     EXPECT_EQ(result.failure.empty(), !reported) << result.failure;
   };
   perform(Outcome::kCompanionMissing, true);
-  perform(Outcome::kCompanionMissing, false);
   present = true;
   {
     const auto other = RealFileSystem().ClaimFolder(Dir());  // another open file: another owner
@@ -182,27 +169,6 @@ TEST_F(Completion, RunsNothingUnlessTheCompanionIsThereAndTheSetIsStillToDo) {
   EXPECT_TRUE(test::Exists(Marker()));
 }
 
-// An unquoted program whose path holds a blank is looked up prefix by prefix, as every command
-// line is; one that cannot be started is logged and told.
-TEST_F(Completion, PostExecutionFindsItsProgramAndTellsWhenItCannotStartIt) {
-  const std::string program = temp.WriteFile("my tools/notify", "#!/bin/sh\n");
-  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
-  const auto texts = [] {
-    return std::make_unique<SetCompleteTexts>(SetCompleteTexts{"/d/x.sfv", "/d/x.rar"});
-  };
-  Strings started;
-  OnSetComplete(texts(), program + " %3 done", [&started](const Strings& arguments) {
-    started = arguments;
-    return kErrorSuccess;
-  });
-  EXPECT_EQ(started, (Strings{program, "/d/x.rar", "done"}));
-  const EventLog log(temp.Path("log"), "quarrystream");
-  const std::string failure = StartPostExecution(texts(), "\"" + Dir() + "gone\" %3", {}, &log);
-  EXPECT_EQ(failure,
-            "The post-execution command " + Dir() + "gone could not be started (no such file)");
-  EXPECT_NE(test::ReadFile(temp.Path("log")).find(failure), std::string::npos);
-}
-
 TEST(OnSetComplete, SplitsTheFieldFirstThenFillsThePlaceholders) {
   // field, SFV text, volume text, the arguments started (none when empty)
   const std::tuple<const char*, const char*, const char*, Strings> cases[] = {
@@ -213,30 +179,22 @@ TEST(OnSetComplete, SplitsTheFieldFirstThenFillsThePlaceholders) {
       // After DeleteSFV the SFV text is empty, and so is its directory.
       {"tool \"%1\" \"%2\" %3", "", "/d/x.rar", {"tool", "", "", "/d/x.rar"}},
       {"tool %1%1 x%1", "/d/x.sfv", "/d/x.rar", {"tool", "/d//d/", "x/d/"}},
-      {"tool %3", "/d/x.sfv", "/d/", {"tool", "/d/"}},  // an empty first volume
       {"", "/d/x.sfv", "/d/x.rar", {}},
-      {" \t ", "/d/x.sfv", "/d/x.rar", {}},
       {"  tool %2 end", "/d/say \"hi\"/x.sfv", "/v", {"tool", "/d/say \"hi\"/x.sfv", "end"}},
       {"tool %3", "/d/x.sfv", "/d/$(rm -rf x); `y` x.rar", {"tool", "/d/$(rm -rf x); `y` x.rar"}},
-      {"tool %1", "/my dir/x.sfv", "/v", {"tool", "/my dir/"}},
       // Each replacement works on the result of the one before.
       {"tool %1", "/p%3/x.sfv", "V", {"tool", "/pV/"}},
       {"tool %2", "/p%1/x.sfv", "V", {"tool", "/p%1/x.sfv"}},
       {"%1run.sh %2", "/d/x.sfv", "/v", {"/d/run.sh", "/d/x.sfv"}}};
   for (const auto& [field, sfv_text, volume_text, expected] : cases) {
     std::vector<Strings> starts;
-    const auto starter = [&starts](const Strings& arguments) {
-      starts.push_back(arguments);
-      return kErrorSuccess;
-    };
-    EXPECT_EQ(
-        OnSetComplete(std::make_unique<SetCompleteTexts>(SetCompleteTexts{sfv_text, volume_text}),
-                      field, starter),
-        expected)
+    OnSetComplete(std::make_unique<SetCompleteTexts>(SetCompleteTexts{sfv_text, volume_text}),
+                  field, [&starts](const Strings& arguments) {
+                    starts.push_back(arguments);
+                    return kErrorSuccess;
+                  });
+    EXPECT_EQ(starts, expected.empty() ? std::vector<Strings>{} : std::vector<Strings>{expected})
         << field;
-    EXPECT_EQ(starts, expected.empty() ? std::vector<Strings>{} : std::vector<Strings>{expected});
-    EXPECT_TRUE(OnSetComplete(nullptr, field, starter).empty());
-    EXPECT_EQ(starts.size(), expected.empty() ? 0u : 1u);
   }
 }
 

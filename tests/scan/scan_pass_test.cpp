@@ -12,15 +12,12 @@
 #include <vector>
 
 #include "config/settings_keys.h"
-#include "platform/event_log.h"
 #include "tests/support/pass_rig.h"
 
 namespace qs {
 namespace {
 
 using test::ReadFile;
-
-using test::Volume;
 
 class ScanPass : public ::testing::Test, public test::PassRig {};
 
@@ -56,31 +53,6 @@ TEST_P(ScanPassThreads, PostsTheDesignedSequenceForTwoRowsOneExcluded) {
   EXPECT_EQ(fs.read[temp.Path("excluded/x.sfv")], 0);
 }
 
-TEST_P(ScanPassThreads, WorkedExampleCompletesInThePassTheLastVolumeArrives) {
-  WriteSet("in/D", "x.sfv", {{"x.rar", "first volume"}, {"x.r00", "second volume", false}});
-  AddRow(temp.Path("in"), temp.Path("out"));
-  UseCompanion();
-  ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(ReadFile(StateFile("in/D")), "x.rar 1\r\nx.r00 0\r\n");
-  EXPECT_TRUE(lines.empty());
-  EXPECT_FALSE(sink.WasPosted("set"));
-  temp.WriteFile("in/D/x.r00", "second volume");
-  fs.verified.clear();
-  ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(fs.verified, (std::map<std::string, int>{{temp.Path("in/D/x.r00"), 1}}));
-  EXPECT_EQ(lines,
-            std::vector<std::string>{"/opt/qs/mirrowen /ADDRAR:\"" + temp.Path("in/D/x.rar") +
-                                     "\" /DESTINATION:\"" + temp.Path("out") + "//D/\" /TOTRAY"});
-  EXPECT_FALSE(test::Exists(StateFile("in/D")));
-  EXPECT_TRUE(test::Exists(Marker("in/D")));
-  fs.read.clear();
-  fs.verified.clear();
-  ASSERT_EQ(RunPass(), 1u);  // the marker keeps the SFV file closed from now on
-  EXPECT_EQ(fs.read[temp.Path("in/D/x.sfv")], 0);
-  EXPECT_EQ(fs.verified.size(), 0u);
-  EXPECT_EQ(lines.size(), 1u);
-}
-
 // A stop between two lines of the state file, or inside a checksum (after x.rar verified in
 // memory), ends the pass at once and leaves the state file as it was.
 TEST_F(ScanPass, AStopMidSetLeavesTheStateFileUnchanged) {
@@ -109,61 +81,21 @@ TEST_F(ScanPass, AStopMidSetLeavesTheStateFileUnchanged) {
     EXPECT_EQ(fs.verified.size(), inside_checksum ? 2u : 0u);
     EXPECT_TRUE(completed.empty());
   }
-  stop.Set();  // before the walk: nothing is posted
-  ScanPassContext context{{&list, &sink, &settings, &fs, this, 1, nullptr}, &stop, &done, nullptr};
-  sink.posted.clear();
-  EXPECT_EQ(ScanThreadProc(context), 0u);
-  EXPECT_TRUE(sink.posted.empty());
 }
 
-TEST_F(ScanPass, AnSfvFileDeletedAfterItWasListedEndsThePassAndTheNextOneProceeds) {
-  WriteSet("in/A", "a.sfv", {{"a.rar", "one"}});
-  WriteSet("in/B", "b.sfv", {{"b.rar", "two"}});
-  AddRow(temp.Path("in"));
-  OnPosted("r0:1", [&] { std::remove(temp.Path("in/A/a.sfv").c_str()); });
-  EXPECT_EQ(RunPass(), 0u);
-  EXPECT_EQ(sink.posted.back(), "r0:1");
-  EXPECT_EQ(sink.failures, std::vector<std::string>{"Pass ended early: the SFV file " +
-                                                    temp.Path("in/A/a.sfv") + " cannot be opened"});
-  EXPECT_FALSE(test::Exists(StateFile("in/B")));  // never reached
-  EXPECT_TRUE(completed.empty());
-  sink.on_post = nullptr;
-  EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(CompletedSfvs(), std::vector<std::string>{temp.Path("in/B/b.sfv")});
-}
-
-// A state file that cannot be written or read back ends the pass early: before the first line
-// when it is new, after the completion when its rewrite fails.
-TEST_F(ScanPass, AStateFileThatCannotBeWrittenOrReadBackEndsThePassEarly) {
+// A state file that cannot be written ends the pass early: before the first line when it is new,
+// after the completion when its rewrite fails.
+TEST_F(ScanPass, AStateFileThatCannotBeWrittenEndsThePassEarly) {
   WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
   AddRow(temp.Path("in"));
   fs.FailEveryCall(test::FsOperation::kWriteFileAtomically, kErrorDiskFull);
   EXPECT_EQ(RunPass(), 0u);
   EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1");  // ended before the first line
-  fs.ClearFaults();
-  fs.fail_open = [&](const std::string& path) {
-    return path == StateFile("in/D") ? kErrorAccessDenied : kErrorSuccess;
-  };
-  EXPECT_EQ(RunPass(), 0u);
-  EXPECT_EQ(fs.Calls(test::FsOperation::kWriteFileAtomically), 2);
-  EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1");  // ended before the first line
   EXPECT_TRUE(completed.empty());
-  fs.fail_open = nullptr;
   temp.WriteFile(std::string("in/D/") + kStateFileName, "x.rar 0\r\n");
-  fs.FailEveryCall(test::FsOperation::kWriteFileAtomically, kErrorDiskFull);
   EXPECT_EQ(RunPass(), 0u);
   EXPECT_EQ(completed.size(), 1u);
   EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1 f0 f100");
-}
-
-TEST_F(ScanPass, OnlyIncludeOneIsScannedAndAMissingSourcePostsOneHundredTwice) {
-  EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(sink.Trace(), "end");
-  for (const std::int32_t include : {0, 2, -1, 1}) {
-    AddRow(temp.Path("nowhere"), "/out", include);
-  }
-  EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(sink.Trace(), "r3:100 r3:100 end");
 }
 
 TEST_F(ScanPass, WalksBreadthFirstInListingOrderAndNeverEntersALinkedFolder) {
@@ -180,12 +112,6 @@ TEST_F(ScanPass, WalksBreadthFirstInListingOrderAndNeverEntersALinkedFolder) {
             (std::vector<std::string>{temp.Path("in/a/s.sfv"), temp.Path("in/c/s.sfv"),
                                       temp.Path("in/b/deep/s.sfv")}));
   EXPECT_EQ(sink.posted[4], "r0:100");  // five folders searched
-  // A linked source folder itself is scanned.
-  ASSERT_EQ(::symlink(temp.Path("elsewhere").c_str(), temp.Path("link").c_str()), 0);
-  list.Replace({WatchEntry{temp.Path("link"), "/out", 1}});
-  completed.clear();
-  EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(CompletedSfvs(), std::vector<std::string>{temp.Path("link/o.sfv")});
 }
 
 TEST_F(ScanPass, AnSfvFileIsOneWhoseNameEndsInSfvInAnyCase) {
@@ -216,24 +142,6 @@ TEST_F(ScanPass, TheVerifiedMarkerSkipsTheSfvOfItsFolderOnly) {
     EXPECT_EQ(fs.read[temp.Path("in/D/x.sfv")], setting == 1 ? 0 : 1) << setting;
     EXPECT_EQ(fs.read[temp.Path("in/D/sub/y.sfv")], 1) << setting;
   }
-}
-
-TEST_F(ScanPass, FollowsTheWatchListAsItChangesDuringThePass) {
-  AddRow(temp.Path("first"));
-  OnPosted("r0:100", [&] { AddRow(temp.Path("second")); });
-  EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(sink.Trace(), "r0:100 r0:100 r1:100 r1:100 end");
-  OnPosted("r0:100", [&] { list.RemoveAt(1); });
-  EXPECT_EQ(RunPass(), 1u);
-  EXPECT_EQ(sink.Trace(), "r0:100 r0:100 end");
-  // The completion sees the destination as it is at that moment, the source as the row began.
-  WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
-  list.Replace({WatchEntry{temp.Path("in"), "/old", 1}});
-  OnPosted("f0", [&] { list.Replace({WatchEntry{"/changed", "/new", 1}}); });
-  EXPECT_EQ(RunPass(), 1u);
-  ASSERT_EQ(completed.size(), 1u);
-  EXPECT_EQ(completed[0].entry.destination, "/new");
-  EXPECT_EQ(completed[0].entry.source, temp.Path("in"));
 }
 
 // Each row: the SFV text, the volumes on disk, whether the set completes, the state file after.
@@ -288,105 +196,6 @@ TEST_P(ScanPassThreads, AStateFileOfAnotherLengthIsRebuiltFromTheSfvFile) {
     ASSERT_EQ(RunPass(), 1u);
     EXPECT_EQ(completed.size(), 1u);
   }
-  // Without any entry, a stale line still shows the end of the file bar, and nothing completes.
-  temp.WriteFile("in/D/x.sfv", "; no entries\r\n");
-  temp.WriteFile(std::string("in/D/") + kStateFileName, "stale 1\r\nstale 0\r\n");
-  completed.clear();
-  ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1 f100 f100 r0:100 end");
-  EXPECT_TRUE(completed.empty());
-}
-
-// Thirty volumes of sizes across block boundaries, some verified before (never read again, even
-// when gone since), some missing, some damaged: each status lands on its own line, and the file
-// progress still counts the lines one by one.
-TEST_P(ScanPassThreads, ALongSetIsJudgedLineByLineWhileChecksumsRunAhead) {
-  WriteInt(settings, Setting::DeleteQuarrystream, 0);
-  std::vector<Volume> volumes;
-  std::string state_before;
-  std::string state_after;
-  std::map<std::string, int> expected_verified;
-  std::string progress;
-  for (int i = 0; i < 30; ++i) {
-    const std::string name = "v" + std::to_string(100 + i) + ".rar";
-    const bool verified_before = i % 4 == 0;
-    const bool missing = i % 7 == 3;
-    const bool damaged = i % 11 == 5;
-    volumes.push_back(
-        {name, std::string(static_cast<std::size_t>(i) * 9000 + 1, char('a' + i)), !missing});
-    state_before += name + (verified_before ? " 1\r\n" : " 0\r\n");
-    const bool good = verified_before || (!missing && !damaged);
-    state_after += name + (good ? " 1\r\n" : " 0\r\n");
-    if (!verified_before) {
-      expected_verified[temp.Path("in/D/" + name)] = 1;
-    }
-    progress += "f" + std::to_string(i * 100 / 30) + " ";
-  }
-  WriteSet("in/D", "x.sfv", volumes);
-  for (int i = 5; i < 30; i += 11) {
-    temp.WriteFile("in/D/" + volumes[static_cast<std::size_t>(i)].name, "damaged");
-  }
-  temp.WriteFile(std::string("in/D/") + kStateFileName, state_before);
-  AddRow(temp.Path("in"));
-  ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(ReadFile(StateFile("in/D")), state_after);
-  EXPECT_EQ(fs.verified, expected_verified);
-  EXPECT_EQ(sink.Trace(), "r0:50 r0:100 r0:1 " + progress + "f100 r0:100 end");
-  EXPECT_TRUE(completed.empty());
-}
-
-// One report per row: complete (a set verified earlier too), waiting with its count, failed
-// with the volumes whose CRC is wrong; each wrong CRC is logged with both values, each set
-// handed off too. A volume named the Windows way, "sub\\v.rar", is found in the subfolder.
-TEST_F(ScanPass, ReportsEachSetAndLogsEachWrongCrc) {
-  WriteSet("in/bad", "b.sfv", {{"b.rar", "bbb"}});
-  temp.WriteFile("in/bad/b.rar", "damaged");
-  WriteSet("in/done", "d.sfv", {{"d.rar", "ddd"}});
-  temp.WriteFile(std::string("in/done/") + kVerifiedMarkerName, "");
-  WriteSet("in/ok", "a.sfv", {{"a.rar", "aaa"}});
-  WriteSet("in/wait", "w.sfv", {{"w.rar", "www"}, {"w.r00", "w2", false}});
-  temp.WriteFile("in/win/sub/v.rar", "vvv");
-  temp.WriteFile("in/win/v.sfv", "sub\\v.rar " + test::CrcText("vvv") + "\r\n");
-  AddRow(temp.Path("in"));
-  const EventLog event_log(temp.Path("log"), "quarrystream");
-  log = &event_log;
-  ASSERT_EQ(RunPass(), 1u);
-  ASSERT_EQ(sink.reports.size(), 1u);
-  EXPECT_EQ(FormatRowReport(sink.reports[0]),
-            "3 sets complete\n1 waiting:\n  w.sfv (1 of 2 volumes)\n1 failed:\n  b.sfv (b.rar)");
-  const std::string mismatch = "CRC mismatch: " + temp.Path("in/bad/b.rar") + " (expected " +
-                               test::CrcText("bbb") + ", computed " + test::CrcText("damaged") +
-                               ")";
-  EXPECT_EQ(sink.failures, std::vector<std::string>{mismatch});
-  ASSERT_EQ(completed.size(), 2u);
-  EXPECT_EQ(completed[1].set.first_volume_name, "sub/v.rar");
-  const std::string logged = ReadFile(temp.Path("log"));
-  for (const std::string& line :
-       {mismatch, "Set complete: " + temp.Path("in/ok/") + " (first volume: a.rar)"}) {
-    EXPECT_NE(logged.find(line), std::string::npos) << line;
-  }
-}
-
-// Without the companion a complete set gets no marker and keeps its state file, every volume
-// verified, so the pass after the companion is back hands it off without reading it again.
-TEST_F(ScanPass, ACompleteSetWaitsForAMissingCompanion) {
-  WriteSet("in/D", "x.sfv", {{"x.rar", "one"}});
-  AddRow(temp.Path("in"));
-  bool present = false;
-  UseCompanion("/opt/qs/", [&present](const std::string&) { return present; });
-  ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(ReadFile(StateFile("in/D")), "x.rar 1\r\n");
-  EXPECT_FALSE(test::Exists(Marker("in/D")));
-  EXPECT_EQ(sink.failures.size(), 1u);
-  EXPECT_NE(FormatRowReport(sink.reports[0]).find("wait for the companion"), std::string::npos);
-  EXPECT_EQ(sink.reports[0].sets.at(0).state, SetReport::State::kWaiting);
-  present = true;
-  fs.ResetCounts();
-  ASSERT_EQ(RunPass(), 1u);
-  EXPECT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(fs.verified.empty());
-  EXPECT_TRUE(test::Exists(Marker("in/D")));
-  EXPECT_FALSE(test::Exists(StateFile("in/D")));
 }
 
 }  // namespace

@@ -2,14 +2,11 @@
 // the first, and each volume's CRC.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "scan/crc32_engine.h"
 #include "scan/first_volume.h"
 #include "scan/sfv_file.h"
 #include "scan/state_file.h"
@@ -25,12 +22,10 @@ TEST(ParseSfvLine, TrimsTheEndThenSplitsAtTheLastSpace) {
       {"x.rar 1A2B3C4D", "x.rar", "1A2B3C4D"},
       {"my file.part01.rar 0badf00d", "my file.part01.rar", "0badf00d"},
       {"  lead.rar 12345678", "  lead.rar", "12345678"},
-      {" ;x 12345678", " ;x", "12345678"},
       {"x.rar 12345678  \t \t", "x.rar", "12345678"},
       {"x.rar 12345678\r", "x.rar", "12345678"},
       {"x.rar\t12345678", "", "x.rar\t12345678"},
       {"x.rar  12345678", "x.rar ", "12345678"},
-      {"12345678", "", "12345678"},
       {"   ", "", ""},
       {"x.rar ", "", "x.rar"}};
   for (const auto& [line, name, crc] : cases) {
@@ -42,52 +37,38 @@ TEST(ParseSfvLine, TrimsTheEndThenSplitsAtTheLastSpace) {
 
 TEST(CrcMatches, ComparesExactlyEightDigitsCaseBlind) {
   const std::tuple<std::uint32_t, const char*, bool> cases[] = {{0xCBF43926u, "cbf43926", true},
-                                                                {0xCBF43926u, "cBf43926", true},
                                                                 {0xCBF43926u, "0xCBF43926", false},
-                                                                {0xCBF43926u, "CBF43927", false},
                                                                 {0x0BADF00Du, "0BADF00D", true},
                                                                 {0x0BADF00Du, "BADF00D", false},
-                                                                {0x0BADF00Du, "00BADF00D", false},
-                                                                {0u, "00000000", true},
                                                                 {0u, "", false}};
   for (const auto& [crc, text, matches] : cases) {
     EXPECT_EQ(CrcMatches(crc, text), matches) << text;
   }
 }
 
-// Reads the SFV file served at /d/x.sfv into a set.
-ArchiveSet ReadSfv(test::FakeContent content, SystemError expected = kErrorSuccess) {
-  test::TestFileSystem fs;
-  fs.Serve("/d/x.sfv", std::move(content));
-  ArchiveSet set;
-  set.sfv_path = "/d/x.sfv";
-  EXPECT_EQ(ReadSfvFile(fs, set), expected);
-  EXPECT_EQ(set.entry_names.size(), set.expected_crcs.size());
-  return set;
-}
-
+// Every line but column-zero comments, in order. A line too long for any file name, or a list
+// cut short by a read error, leaves an entry with an empty name and CRC text, which never
+// verifies: such a set is never complete.
 TEST(ReadSfvFile, ReadsEveryLineButColumnZeroCommentsInOrder) {
-  const ArchiveSet set =
-      ReadSfv({"; comment\r\nx.rar 11111111\r\n\r\n ;y.rar 22222222\n;\n"
-               "z z.rar 33333333  \t\nlast.r00 44444444",
-               3});
-  EXPECT_EQ(set.entry_names, (Names{"x.rar", "", " ;y.rar", "z z.rar", "last.r00"}));
-  EXPECT_EQ(set.expected_crcs, (Names{"11111111", "", "22222222", "33333333", "44444444"}));
-  EXPECT_TRUE(ReadSfv({"; made by a tool\r\n;x.rar 12345678\r\n"}).entry_names.empty());
-}
-
-// A line too long for any file name, or a list cut short by a read error, leaves an entry with
-// an empty name and CRC text, which never verifies: such a set is never complete.
-TEST(ReadSfvFile, WhatCannotBeReadWholeBecomesAnEntryThatNeverVerifies) {
-  ArchiveSet set = ReadSfv({std::string(100000, 'a') + " 00000000\r\nb.rar 12345678\r\n"});
-  EXPECT_EQ(set.entry_names, (Names{"", "b.rar"}));
-  EXPECT_EQ(set.expected_crcs, (Names{"", "12345678"}));
-  set = ReadSfv({"a.rar 11111111\nb.rar 22222222\n", 4096, 15});
-  EXPECT_EQ(set.entry_names, (Names{"a.rar", ""}));
-  EXPECT_EQ(set.expected_crcs, (Names{"11111111", ""}));
-  EXPECT_FALSE(CrcMatches(0, ""));
+  const std::tuple<test::FakeContent, Names, Names> cases[] = {
+      {{"; comment\r\nx.rar 11111111\r\n\r\n ;y.rar 22222222\n;\nz z.rar 33333333  \t\nl.r00 4", 3},
+       {"x.rar", "", " ;y.rar", "z z.rar", "l.r00"},
+       {"11111111", "", "22222222", "33333333", "4"}},
+      {{"; made by a tool\r\n;x.rar 12345678\r\n"}, {}, {}},
+      {{std::string(100000, 'a') + " 00000000\r\nb.rar 12345678\r\n"},
+       {"", "b.rar"},
+       {"", "12345678"}},
+      {{"a.rar 11111111\nb.rar 22222222\n", 4096, 15}, {"a.rar", ""}, {"11111111", ""}}};
   test::TestFileSystem fs;
+  for (const auto& [content, names, crcs] : cases) {
+    ArchiveSet set{"/d/x.sfv", "", {}, {}, {}, ""};
+    fs.Serve(set.sfv_path, content);
+    EXPECT_EQ(ReadSfvFile(fs, set), kErrorSuccess);
+    EXPECT_EQ(set.entry_names, names);
+    EXPECT_EQ(set.expected_crcs, crcs);
+  }
   fs.fail_open = [](const std::string&) { return kErrorSharingViolation; };
+  ArchiveSet set{"/d/x.sfv", "", {}, {}, {}, ""};
   EXPECT_EQ(ReadSfvFile(fs, set), kErrorSharingViolation);
 }
 
@@ -131,30 +112,17 @@ TEST(StateFileReader, ReadsLfAndCrLfAndEveryNameAnSfvLineCanHoldWhole) {
 }
 
 TEST(FirstVolume, TheLastCandidateInOrderWins) {
-  Names parts;
-  for (int i = 1; i <= 120; ++i) {
-    parts.push_back("x.part" +
-                    std::string(i < 10    ? "00"
-                                : i < 100 ? "0"
-                                          : "") +
-                    std::to_string(i) + ".rar");
-  }
   const std::pair<Names, const char*> cases[] = {
       {{"x.rar", "x.r00", "x.r01"}, "x.rar"},
-      {{"x.r00", "x.rar"}, "x.rar"},
       {{"x.part01.rar", "x.part02.rar"}, "x.part01.rar"},
       {{"x.part1.rar", "x.part2.rar"}, "x.part1.rar"},
-      {parts, "x.part001.rar"},
+      {{"x.part001.rar", "x.part002.rar", "x.part100.rar"}, "x.part001.rar"},
       {{"x.001", "x.002"}, "x.001"},
       {{"x.part0001.rar", "x.part0002.rar"}, ""},
       // ".part" is searched in lower case only: with a capital P every volume is a candidate.
       {{"x.Part01.rar", "x.Part02.rar"}, "x.Part02.rar"},
-      {{"x.part01.RAR", "x.part02.RAR"}, "x.part01.RAR"},
-      {{"a.rar", "b.zip"}, "b.zip"},
       // The first ".part" decides, even inside a longer word.
       {{"my.party.part1.rar"}, ""},
-      {{"x.partial.rar"}, ""},
-      {{"rar"}, "rar"},
       {{"x.sfv", "x.nfo", ""}, ""}};
   for (const auto& [names, expected] : cases) {
     std::string first;
@@ -162,35 +130,6 @@ TEST(FirstVolume, TheLastCandidateInOrderWins) {
       ApplyFirstVolumeRule(name, first);
     }
     EXPECT_EQ(first, expected) << names.front();
-  }
-}
-
-// The CRC of the content served at /f, or the error and the CRC left behind.
-std::pair<SystemError, std::uint32_t> FileCrc(test::FakeContent content,
-                                              SystemError open_error = kErrorSuccess) {
-  test::TestFileSystem fs;
-  fs.Serve("/f", std::move(content));
-  fs.fail_open = [open_error](const std::string&) { return open_error; };
-  Crc32Engine engine(fs);
-  engine.BuildTable();
-  std::uint32_t crc = 7;
-  const SystemError error = engine.FileCrc32("/f", crc);
-  return {error, crc};
-}
-
-TEST(Crc32Engine, FailuresLeaveZero) {
-  test::TestFileSystem fs;
-  fs.Serve("/f", {"123456789"});
-  Crc32Engine engine(fs);
-  std::uint32_t crc = 7;
-  EXPECT_EQ(engine.FileCrc32("/f", crc), kErrorCrc);  // before BuildTable
-  EXPECT_EQ(crc, 0u);
-  engine.BuildTable();
-  engine.FreeTable();
-  EXPECT_EQ(engine.FileCrc32("/f", crc = 7), kErrorCrc);
-  EXPECT_EQ(crc, 0u);
-  for (SystemError error : {kErrorFileNotFound, kErrorPathNotFound, kErrorSharingViolation}) {
-    EXPECT_EQ(FileCrc({"123456789"}, error), std::make_pair(error, 0u));
   }
 }
 
