@@ -26,18 +26,13 @@ void Check(int status) {
 
 std::string BuildArchive(FixtureFormat format, const std::vector<FixtureEntry>& entries) {
   // libarchive's names of the format and the filter, by FixtureFormat.
-  const char* const kFormats[][2] = {
-      {"zip", nullptr}, {"zip", nullptr}, {"paxr", nullptr}, {"paxr", "gzip"}, {"7zip", nullptr}};
+  const char* const kFormats[][2] = {{"zip", nullptr}, {"paxr", nullptr}, {"paxr", "gzip"}};
   const auto [format_name, filter] = kFormats[static_cast<int>(format)];
   std::string bytes;
   std::unique_ptr<archive, int (*)(archive*)> writer(archive_write_new(), archive_write_free);
   Check(archive_write_set_format_by_name(writer.get(), format_name));
   if (filter != nullptr) {
     Check(archive_write_add_filter_by_name(writer.get(), filter));
-  }
-  if (format == FixtureFormat::kEncryptedZip) {
-    Check(archive_write_set_options(writer.get(), "zip:encryption=zipcrypt"));
-    Check(archive_write_set_passphrase(writer.get(), "unknown"));
   }
   Check(archive_write_open(writer.get(), &bytes, nullptr, Append, nullptr));
   for (const FixtureEntry& fixture : entries) {
@@ -67,16 +62,6 @@ std::string BuildArchive(FixtureFormat format, const std::vector<FixtureEntry>& 
     }
   }
   Check(archive_write_close(writer.get()));
-  return bytes;
-}
-
-std::string Noise(std::size_t count, unsigned seed) {
-  std::string bytes(count, '\0');
-  unsigned state = seed * 2654435761u + 1;
-  for (char& c : bytes) {
-    state = state * 1103515245u + 12345u;
-    c = static_cast<char>(state >> 16);
-  }
   return bytes;
 }
 

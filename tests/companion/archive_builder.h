@@ -8,21 +8,17 @@
 
 namespace qs::test {
 
-// kEncryptedZip: every entry encrypted with a password the tests never give.
-enum class FixtureFormat { kZip, kEncryptedZip, kPaxTar, kTarGzip, kSevenZip };
+enum class FixtureFormat { kZip, kPaxTar, kTarGzip };
 
 struct FixtureEntry {
   std::string name;
   std::string content = "";  // of a file; a symlink's target for S_IFLNK
   mode_t mode = S_IFREG | 0644;
   std::string hardlink = "";  // the target, for a hard link
-  bool sparse = false;   // `content` at offset 0 of a 16 GiB file that is holes otherwise
+  bool sparse = false;        // `content` at offset 0 of a 16 GiB file that is holes otherwise
 };
 
 // The archive's bytes; aborts the test program when libarchive refuses an entry.
 std::string BuildArchive(FixtureFormat format, const std::vector<FixtureEntry>& entries);
-
-// `count` bytes that do not compress away, different for each seed.
-std::string Noise(std::size_t count, unsigned seed);
 
 }  // namespace qs::test

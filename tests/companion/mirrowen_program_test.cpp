@@ -14,6 +14,7 @@
 #include "tests/companion/archive_builder.h"
 #include "tests/companion/rar_writer.h"
 #include "tests/support/child_process.h"
+#include "tests/support/fakes.h"
 #include "tests/support/temp_dir.h"
 
 namespace qs {
@@ -30,17 +31,8 @@ std::set<std::string> TopLevel(const std::string& folder) {
   return names;
 }
 
-std::vector<test::RarEntry> RarEntries() {
-  return {{"dir", "", true},
-          {"dir/a file.bin", test::Noise(250'000, 1)},
-          {"dir/ünï ✓ 映画.txt", "hello\n"},
-          {"empty", ""},
-          {"b.bin", test::Noise(180'000, 2)}};
-}
-
 class MirrowenProgramTest : public ::testing::Test {
  protected:
-  std::string Log() const { return test::ReadFile(temp_.Path("q.log")); }
   int Extract(const std::string& first, const std::string& destination) {
     return RunCompanion({first, destination, true}, environment_);
   }
@@ -50,32 +42,19 @@ class MirrowenProgramTest : public ::testing::Test {
                                               {{"movie/a.mkv", "frames"}, {"b.nfo", "info"}}));
   }
   test::TempDir temp_;
-  std::vector<bool> notices_;  // the failure flag of each desktop notification
-  RunEnvironment environment_{
-      temp_.Path("q.log"), "unar", false,
-      [this](std::string_view, std::string_view, bool failure) { notices_.push_back(failure); }};
+  RunEnvironment environment_{temp_.Path("q.log"), "unar", false, {}};
 };
 
 TEST_F(MirrowenProgramTest, ExitsWithTheStatusOfTheFailure) {
   temp_.WriteFile("in/bad.tar", test::BuildArchive(test::FixtureFormat::kPaxTar,
                                                    {{"../escape", "x"}, {"ok", "y"}}));
-  // Only extraction finds it cut short: a compressed tar's sizes are not read ahead.
-  temp_.WriteFile("in/cut.tar.gz", test::BuildArchive(test::FixtureFormat::kTarGzip,
-                                                      {{"a", test::Noise(3'000'000, 6)}})
-                                       .substr(0, 2'000'000));
-  temp_.WriteFile("in/locked.zip",
-                  test::BuildArchive(test::FixtureFormat::kEncryptedZip, {{"a.mkv", "frames"}}));
   // A byte split whose second piece is a link: followed, it would complete the set.
   const std::string tar =
-      test::BuildArchive(test::FixtureFormat::kPaxTar, {{"whole", test::Noise(20'000, 5)}});
+      test::BuildArchive(test::FixtureFormat::kPaxTar, {{"whole", test::RandomBytes(20'000, 5)}});
   temp_.WriteFile("in/split.001", tar.substr(0, 10'000));
   fs::create_symlink(temp_.WriteFile("elsewhere/piece", tar.substr(10'000)),
                      temp_.Path("in/split.002"));
-  const std::pair<const char*, int> cases[] = {{"in/", 3},
-                                               {"in/cut.tar.gz", 3},
-                                               {"in/locked.zip", 3},
-                                               {"in/split.001", 3},
-                                               {"in/bad.tar", 1}};
+  const std::pair<const char*, int> cases[] = {{"in/", 3}, {"in/split.001", 3}, {"in/bad.tar", 1}};
   for (const auto& [first, status] : cases) {
     SCOPED_TRACE(first);
     EXPECT_EQ(Extract(temp_.Path(first), temp_.Path("out/")), status);
@@ -84,13 +63,12 @@ TEST_F(MirrowenProgramTest, ExitsWithTheStatusOfTheFailure) {
     EXPECT_EQ(test::Exists(temp_.Path("out")), status == 1);
     fs::remove_all(temp_.Path("out"));
   }
-  EXPECT_NE(Log().find("no password"), std::string::npos) << Log();
 }
 
 TEST_F(MirrowenProgramTest, AKilledRunLeavesNoPartialFileAndTheNextRunCleansUp) {
   std::vector<test::RarEntry> entries;
   for (unsigned i = 0; i < 300; ++i) {
-    entries.push_back({std::string(150, 'n') + std::to_string(i), test::Noise(64 * 1024, i)});
+    entries.push_back({std::string(150, 'n') + std::to_string(i), test::RandomBytes(64 * 1024, i)});
   }
   const std::vector<std::string> volumes =
       test::WriteRarSet(temp_.MakeDir("in") + "/big", entries, 4 << 20);
@@ -116,11 +94,9 @@ TEST_F(MirrowenProgramTest, AKilledRunLeavesNoPartialFileAndTheNextRunCleansUp) 
   for (const test::RarEntry& entry : entries) {
     EXPECT_EQ(test::ReadFile(out + "/" + entry.name), entry.content) << entry.name;
   }
-  EXPECT_NE(Log().find("left unfinished by a stopped run"), std::string::npos) << Log();
 }
 
-// Failures always raise a notification, successes only without /TOTRAY.
-TEST_F(MirrowenProgramTest, NeverReplacesAFileAndFailuresAlwaysNotify) {
+TEST_F(MirrowenProgramTest, NeverReplacesAFileAndFinishesAMoveAKilledRunBegan) {
   temp_.WriteFile("out/b.nfo", "old");
   temp_.WriteFile("out/movie/mine.txt", "mine");  // a folder the set merges into
   // What a killed run had begun to move into place is finished first.
@@ -135,27 +111,6 @@ TEST_F(MirrowenProgramTest, NeverReplacesAFileAndFailuresAlwaysNotify) {
   EXPECT_EQ(test::ReadFile(temp_.Path("out/movie/a.mkv")), "frames");
   EXPECT_EQ(TopLevel(temp_.Path("out")),
             (std::set<std::string>{"b.nfo", "b (2).nfo", "movie", "left"}));
-  EXPECT_NE(Log().find("b.nfo exists already; the new one is b (2).nfo"), std::string::npos);
-
-  EXPECT_EQ(RunCompanion({zip, temp_.Path("shown"), false}, environment_), 0);
-  EXPECT_EQ(Extract(temp_.Path("missing.rar"), temp_.Path("x")), 3);
-  EXPECT_EQ(notices_, (std::vector<bool>{false, true}));
-  // A RAR set only unar reads: whole through unar, and without unar refused, saying what to
-  // install.
-  const std::vector<test::RarEntry> entries = RarEntries();
-  const std::vector<std::string> solid =
-      test::WriteRarSet(temp_.MakeDir("rar") + "/s", entries, 100'000, true);
-  EXPECT_EQ(Extract(solid.front(), temp_.Path("unar")), 0);
-  EXPECT_EQ(TopLevel(temp_.Path("unar")), (std::set<std::string>{"b.bin", "dir", "empty"}));
-  for (const test::RarEntry& entry : entries) {
-    EXPECT_TRUE(entry.directory ||
-                test::ReadFile(temp_.Path("unar/" + entry.name)) == entry.content)
-        << entry.name;
-  }
-  EXPECT_NE(Log().find("engine: unar"), std::string::npos) << Log();
-  environment_.unar_program = temp_.Path("no/unar");
-  EXPECT_EQ(Extract(solid.front(), temp_.Path("y")), 3);
-  EXPECT_NE(Log().find("unar (Debian package unar) is not installed"), std::string::npos) << Log();
 }
 
 }  // namespace

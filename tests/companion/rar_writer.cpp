@@ -47,7 +47,7 @@ std::string Block(std::uint64_t type, std::uint64_t flags, const std::string& fi
 }  // namespace
 
 std::vector<std::string> WriteRarSet(const std::string& base, const std::vector<RarEntry>& entries,
-                                     std::size_t volume_data, bool solid) {
+                                     std::size_t volume_data) {
   std::vector<std::string> volumes(1);
   std::size_t room = volume_data;
   for (const RarEntry& entry : entries) {
@@ -68,8 +68,8 @@ std::vector<std::string> WriteRarSet(const std::string& base, const std::vector<
         // A part before the last carries the CRC of its own bytes, the last the whole file's.
         fields += Le32(last ? Crc32(entry.content) : Crc32(data));
       }
-      Vint(fields, solid ? 0x40 : 0);  // version 0, stored
-      Vint(fields, 1);                 // made on Unix
+      Vint(fields, 0);  // version 0, stored
+      Vint(fields, 1);  // made on Unix
       Vint(fields, entry.name.size());
       fields += entry.name;
       const std::uint64_t flags = (offset > 0 ? 0x0008 : 0) | (last ? 0 : 0x0010);

@@ -16,9 +16,7 @@ struct RarEntry {
 
 // Writes `base` + ".part01.rar", … ; every volume but the last carries `volume_data` bytes of
 // file data, so files run on from one volume into the next. Returns the volumes in order.
-// `solid` marks every file solid, which is legal for stored data and which libarchive 3.6
-// cannot read.
 std::vector<std::string> WriteRarSet(const std::string& base, const std::vector<RarEntry>& entries,
-                                     std::size_t volume_data, bool solid = false);
+                                     std::size_t volume_data);
 
 }  // namespace qs::test
