@@ -1,5 +1,5 @@
-// A run of the companion on a set: its exit status, what it leaves in the destination, the log
-// and the desktop notifications.
+// A run of the companion on a set: its exit status and what it leaves in the destination; one
+// killed mid-run as a whole process.
 #include <fcntl.h>
 #include <unistd.h>
 
