@@ -2,7 +2,6 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <sys/stat.h>
 #include <sys/sysmacros.h>
 
 #include <cstdlib>
@@ -23,86 +22,46 @@ void Check(int status) {
   }
 }
 
-void SetFormat(archive* writer, FixtureFormat format) {
-  switch (format) {
-    case FixtureFormat::kZip:
-      Check(archive_write_set_format_zip(writer));
-      break;
-    case FixtureFormat::kEncryptedZip:
-      Check(archive_write_set_format_zip(writer));
-      Check(archive_write_set_options(writer, "zip:encryption=zipcrypt"));
-      Check(archive_write_set_passphrase(writer, "unknown"));
-      break;
-    case FixtureFormat::kPaxTar:
-      Check(archive_write_set_format_pax_restricted(writer));
-      break;
-    case FixtureFormat::kTarGzip:
-      Check(archive_write_set_format_pax_restricted(writer));
-      Check(archive_write_add_filter_gzip(writer));
-      break;
-    case FixtureFormat::kSevenZip:
-      Check(archive_write_set_format_7zip(writer));
-      break;
-  }
-}
-
 }  // namespace
 
 std::string BuildArchive(FixtureFormat format, const std::vector<FixtureEntry>& entries) {
+  // libarchive's names of the format and the filter, by FixtureFormat.
+  const char* const kFormats[][2] = {{"zip", nullptr}, {"paxr", nullptr}, {"paxr", "gzip"}};
+  const auto [format_name, filter] = kFormats[static_cast<int>(format)];
   std::string bytes;
   std::unique_ptr<archive, int (*)(archive*)> writer(archive_write_new(), archive_write_free);
-  SetFormat(writer.get(), format);
+  Check(archive_write_set_format_by_name(writer.get(), format_name));
+  if (filter != nullptr) {
+    Check(archive_write_add_filter_by_name(writer.get(), filter));
+  }
   Check(archive_write_open(writer.get(), &bytes, nullptr, Append, nullptr));
   for (const FixtureEntry& fixture : entries) {
     std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(),
                                                                    archive_entry_free);
     archive_entry_set_pathname(entry.get(), fixture.name.c_str());
-    archive_entry_set_perm(entry.get(), static_cast<mode_t>(fixture.perm));
+    archive_entry_set_mode(entry.get(), fixture.mode);
     archive_entry_set_mtime(entry.get(), 1'000'000'000, 0);
-    switch (fixture.type) {
-      case FixtureType::kFile:
-        archive_entry_set_filetype(entry.get(), AE_IFREG);
-        archive_entry_set_size(entry.get(), static_cast<la_int64_t>(fixture.content.size()));
-        break;
-      case FixtureType::kSparseFile:
-        archive_entry_set_filetype(entry.get(), AE_IFREG);
-        archive_entry_set_size(entry.get(), la_int64_t{1} << 34);
-        archive_entry_sparse_add_entry(entry.get(), 0,
-                                       static_cast<la_int64_t>(fixture.content.size()));
-        break;
-      case FixtureType::kDirectory:
-        archive_entry_set_filetype(entry.get(), AE_IFDIR);
-        break;
-      case FixtureType::kSymlink:
-        archive_entry_set_filetype(entry.get(), AE_IFLNK);
-        archive_entry_set_symlink(entry.get(), fixture.link.c_str());
-        break;
-      case FixtureType::kHardlink:
-        archive_entry_set_filetype(entry.get(), AE_IFREG);
-        archive_entry_set_hardlink(entry.get(), fixture.link.c_str());
-        break;
-      case FixtureType::kCharDevice:
-        archive_entry_set_filetype(entry.get(), AE_IFCHR);
-        archive_entry_set_rdev(entry.get(), makedev(1, 3));
-        break;
+    std::string data = fixture.content;
+    if (S_ISLNK(fixture.mode)) {
+      archive_entry_set_symlink(entry.get(), data.c_str());
+      data.clear();
+    } else if (S_ISCHR(fixture.mode)) {
+      archive_entry_set_rdev(entry.get(), makedev(1, 3));
+    } else if (!fixture.hardlink.empty()) {
+      archive_entry_set_hardlink(entry.get(), fixture.hardlink.c_str());
+    } else if (S_ISREG(fixture.mode)) {
+      archive_entry_set_size(
+          entry.get(), fixture.sparse ? la_int64_t{1} << 34 : static_cast<la_int64_t>(data.size()));
+    }
+    if (fixture.sparse) {
+      archive_entry_sparse_add_entry(entry.get(), 0, static_cast<la_int64_t>(data.size()));
     }
     Check(archive_write_header(writer.get(), entry.get()));
-    if (!fixture.content.empty()) {
-      Check(static_cast<int>(
-          archive_write_data(writer.get(), fixture.content.data(), fixture.content.size())));
+    if (!data.empty()) {
+      Check(static_cast<int>(archive_write_data(writer.get(), data.data(), data.size())));
     }
   }
   Check(archive_write_close(writer.get()));
-  return bytes;
-}
-
-std::string Noise(std::size_t count, unsigned seed) {
-  std::string bytes(count, '\0');
-  unsigned state = seed * 2654435761u + 1;
-  for (char& c : bytes) {
-    state = state * 1103515245u + 12345u;
-    c = static_cast<char>(state >> 16);
-  }
   return bytes;
 }
 

@@ -1,5 +1,5 @@
-// Stored (uncompressed) RAR 4 and RAR 5 volume sets, written from the published descriptions of
-// both formats, so that the companion's tests can extract the sets users get without a RAR tool.
+// Stored (uncompressed) RAR 5 volume sets, written from the published description of the
+// format, so that the companion's tests can extract the sets users get without a RAR tool.
 #pragma once
 
 #include <cstddef>
@@ -8,21 +8,15 @@
 
 namespace qs::test {
 
-enum class RarFormat { kRar4, kRar5 };
-enum class RarNaming { kPartNumbered, kOldStyle };  // x.part01.rar … or x.rar, x.r00, …
-
 struct RarEntry {
   std::string name;  // UTF-8, '/'-separated
   std::string content;
   bool directory = false;
 };
 
-// Writes `base` + each volume's suffix; every volume but the last carries `volume_data` bytes
-// of file data, so files run on from one volume into the next. Returns the volumes in order.
-// `solid` marks every RAR 5 file solid, which is legal for stored data and which libarchive 3.6
-// cannot read.
-std::vector<std::string> WriteRarSet(const std::string& base, RarFormat format, RarNaming naming,
-                                     const std::vector<RarEntry>& entries, std::size_t volume_data,
-                                     bool solid = false);
+// Writes `base` + ".part01.rar", … ; every volume but the last carries `volume_data` bytes of
+// file data, so files run on from one volume into the next. Returns the volumes in order.
+std::vector<std::string> WriteRarSet(const std::string& base, const std::vector<RarEntry>& entries,
+                                     std::size_t volume_data);
 
 }  // namespace qs::test

@@ -20,25 +20,17 @@ TEST(SplitCommandLine, SplitsAsWindowsDoes) {
       {R"("C:\a b)", {R"(C:\a b)"}},
       {R"(C:\a\\"b c" d)", {R"(C:\a\\"b)", "c d"}},
       {R"(prog a"b c"d)", {"prog", "ab cd"}},
-      {R"(prog "unterminated  arg)", {"prog", "unterminated  arg"}},
       {R"(prog a\b\\c\\\d\)", {"prog", R"(a\b\\c\\\d\)"}},
       {R"(prog a\"b)", {"prog", R"(a"b)"}},
       {R"(prog a\\"b c")", {"prog", R"(a\b c)"}},
       {R"(prog a\\\"b)", {"prog", R"(a\"b)"}},
-      {R"(prog a\\\\"b c")", {"prog", R"(a\\b c)"}},
       {R"(prog "a\\" b)", {"prog", R"(a\)", "b"}},
       {R"(prog "a\" b")", {"prog", R"(a" b)"}},
-      {R"(prog \"a b\")", {"prog", R"("a)", R"(b")"}},
       {R"(prog "" "")", {"prog", "", ""}},
       {R"(prog "a""b c")", {"prog", R"(a"b c)"}},
       {R"(prog """")", {"prog", R"(")"}},
-      {R"(prog a""b)", {"prog", "ab"}},
-      {"prog \"tab\tinside\"\tnext", {"prog", "tab\tinside", "next"}},
-      {"prog line\nbreak", {"prog", "line\nbreak"}},
-      {"  prog", {"", "prog"}},
-      {R"("" a)", {"", "a"}},
-      {R"(mirrowen /ADDRAR:"/in/x.part01.rar" /DESTINATION:"/out/set/" /TOTRAY)",
-       {"mirrowen", "/ADDRAR:/in/x.part01.rar", "/DESTINATION:/out/set/", "/TOTRAY"}}};
+      {"  prog", {"", "prog"}}};
+
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(SplitCommandLine(text), expected) << text;
   }
