@@ -4,7 +4,9 @@
 #include "scan/scan_controller.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 
+#include <cerrno>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -40,11 +42,11 @@ class FakeDisplay final : public ScanDisplay {
   void SetFileProgress(std::int64_t percent) override { file_progress = percent; }
   std::size_t RowCount() const override { return 3; }
   std::string PostExecutionText() const override { return ""; }
-  void ReportFailure(std::int64_t, std::string_view) override {}
+  void ReportFailure(std::int64_t, std::string_view text) override { said.emplace_back(text); }
   std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
   std::string Countdown() const { return countdowns.empty() ? "" : countdowns.back(); }
 
-  Strings statuses, countdowns;
+  Strings statuses, countdowns, said;
   std::map<std::int64_t, std::int64_t> cells;
   std::int64_t file_progress = -1;
 };
@@ -296,8 +298,8 @@ TEST_F(ScanControllerTest, CountdownTextsForReScanThreeThenZero) {
 class ChangeTriggerTest : public ScanControllerTest {
  protected:
   ChangeTriggerTest() { WriteInt(settings_, Setting::ReScan, 300); }
-  void Start() {
-    watcher_ = std::make_unique<FolderWatcher>(Strings{kStateFileName}, Strings{});
+  void Start(FolderWatcher::AddWatchFunction add_watch = nullptr) {
+    watcher_ = std::make_unique<FolderWatcher>(Strings{kStateFileName}, Strings{}, add_watch);
     controller_ = MakeController(watcher_.get());
     controller_->Initialise();
   }
@@ -390,6 +392,26 @@ TEST_F(ChangeTriggerTest, NothingStartsWhilePausedNorWithTheSettingOff) {
   WriteInt(settings_, Setting::ScanOnChange, 1);
   controller_->OnCountdownTimer(kCountdownTimerId);
   EXPECT_EQ(watcher_->WatchedFolders(), 1u);
+}
+// The kernel's refusal of more watches (simulated) is said once, with both counts; the
+// countdown covers the folders left out.
+TEST_F(ChangeTriggerTest, AtTheWatchLimitTheCountsAreSaidOnce) {
+  temp_.MakeDir("in/a");
+  temp_.MakeDir("in/b");
+  int granted = 0;
+  Start([&granted](int fd, const char* path, std::uint32_t mask) {
+    if (++granted > 2) {
+      errno = ENOSPC;
+      return -1;
+    }
+    return ::inotify_add_watch(fd, path, mask);
+  });
+  RunUntil(WM_SCAN_STOPPED);
+  temp_.MakeDir("in/c");  // refused too, once its parent reports it
+  controller_->OnFolderChanges();
+  ASSERT_EQ(display_.said.size(), 1u);
+  EXPECT_NE(display_.said[0].find("2 folders watched, 1 not"), std::string::npos)
+      << display_.said[0];
 }
 }  // namespace
 }  // namespace qs
