@@ -413,5 +413,22 @@ TEST_F(ChangeTriggerTest, AtTheWatchLimitTheCountsAreSaidOnce) {
   EXPECT_NE(display_.said[0].find("2 folders watched, 1 not"), std::string::npos)
       << display_.said[0];
 }
+// A read on a hung mount never returns: an exit gives up on the worker after its bound and leaves
+// it behind, and the worker frees its own block once the read does return.
+TEST(ScanWorker, AnExitLeavesAWorkerStuckInAReadBehind) {
+  static ScanMessageQueue queue;
+  static ManualResetEvent& read_returns = *new ManualResetEvent;
+  static ManualResetEvent& thread_ended = *new ManualResetEvent;
+  auto worker = std::make_unique<ScanWorker>(ScanServices{.sink = &queue});
+  worker->pThread = std::thread([block = worker.get()] {
+    read_returns.Wait();
+    EndWorkerThread(block);
+    thread_ended.Set();
+  });
+  EXPECT_FALSE(StopScanWorkerWithin(std::move(worker), milliseconds(50)));
+  read_returns.Set();
+  thread_ended.Wait();  // the block is gone, as the sanitizer build's leak checker sees
+}
+
 }  // namespace
 }  // namespace qs
