@@ -26,7 +26,8 @@ void Check(int status) {
 
 std::string BuildArchive(FixtureFormat format, const std::vector<FixtureEntry>& entries) {
   // libarchive's names of the format and the filter, by FixtureFormat.
-  const char* const kFormats[][2] = {{"zip", nullptr}, {"paxr", nullptr}, {"paxr", "gzip"}};
+  const char* const kFormats[][2] = {
+      {"zip", nullptr}, {"paxr", nullptr}, {"paxr", "gzip"}, {"7zip", nullptr}};
   const auto [format_name, filter] = kFormats[static_cast<int>(format)];
   std::string bytes;
   std::unique_ptr<archive, int (*)(archive*)> writer(archive_write_new(), archive_write_free);

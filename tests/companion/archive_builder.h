@@ -8,7 +8,7 @@
 
 namespace qs::test {
 
-enum class FixtureFormat { kZip, kPaxTar, kTarGzip };
+enum class FixtureFormat { kZip, kPaxTar, kTarGzip, kSevenZip };
 
 struct FixtureEntry {
   std::string name;

@@ -42,12 +42,11 @@ struct FormatCase {
 // A missing volume must never look like a complete extraction.
 TEST(ExtractArchiveSet, ReadsEveryFormatWholeOrSplitAndFailsWithAPieceMissing) {
   const FormatCase cases[] = {{"Zip", FixtureFormat::kZip, 1, 0},
-
+                              {"SevenZipSplitInTwo", FixtureFormat::kSevenZip, 2, 0},
                               {"TarSplitInThree", FixtureFormat::kPaxTar, 3, 0},
                               {"TarGzipSplitInTwo", FixtureFormat::kTarGzip, 2, 0},
-
                               {"ZipMissingSecond", FixtureFormat::kZip, 3, 2},
-
+                              {"SevenZipMissingLast", FixtureFormat::kSevenZip, 2, 2},
                               {"TarGzipMissingMiddle", FixtureFormat::kTarGzip, 3, 2},
                               {"TarMissingLast", FixtureFormat::kPaxTar, 2, 2}};
   const std::string big = test::RandomBytes(300'000, 7);
