@@ -19,10 +19,6 @@ class DialogUnits {
  public:
   explicit DialogUnits(const QFont& font);
 
-  // The average width of the 52 Latin letters (rounded) and the font's height, in pixels.
-  int BaseX() const { return base_x_; }
-  int BaseY() const { return base_y_; }
-
   int X(int units) const { return MulDiv(units, base_x_, 4); }
   int Y(int units) const { return MulDiv(units, base_y_, 8); }
   // Each of the four values is converted on its own, as a dialog template's are.
@@ -30,6 +26,7 @@ class DialogUnits {
   QSize Size(int width, int height) const;
 
  private:
+  // The average width of the 52 Latin letters (rounded) and the font's height, in pixels.
   int base_x_ = 0;
   int base_y_ = 0;
 };

@@ -161,13 +161,6 @@ void MainWindow::Initialise() {
   // The controls exist already. The window manager's menu takes no items from the program, so
   // the about item lives in the Help menu alone.
   setWindowIcon(WindowIcon());
-  // Each control's tooltip is the string-table entry of its own identifier.
-  for (QWidget* child : client_->findChildren<QWidget*>()) {
-    const QString tip = LoadString(ControlId(child));
-    if (ControlId(child) != 0 && !tip.isEmpty()) {
-      child->setToolTip(tip);
-    }
-  }
   // The countdown is off: the controller starts so.
   BuildColumns();
   editor_->LoadDirs();

@@ -20,20 +20,16 @@ const QString kPostExecutionNote = QStringLiteral(
 
 namespace {
 
-constexpr char kControlIdProperty[] = "qsControlId";
-
+// Places `control` at `rect`, given in dialog units.
 template <class Control>
-Control* Place(Control* control, const DialogUnits& units, int left, int top, int width, int height,
-               int id) {
-  control->setGeometry(units.Rect(left, top, width, height));
-  control->setProperty(kControlIdProperty, id);
+Control* Place(Control* control, const DialogUnits& units, QRect rect) {
+  control->setGeometry(units.Rect(rect.x(), rect.y(), rect.width(), rect.height()));
   return control;
 }
 
 QPushButton* MakeButton(QWidget* client, const DialogUnits& units, const QString& text, int id,
                         QRect rect, const std::function<void(int)>& on_command) {
-  auto* button = Place(new QPushButton(text, client), units, rect.x(), rect.y(), rect.width(),
-                       rect.height(), id);
+  auto* button = Place(new QPushButton(text, client), units, rect);
   button->setAutoDefault(false);
   button->setDefault(false);
   QObject::connect(button, &QPushButton::clicked, client, [on_command, id] { on_command(id); });
@@ -42,16 +38,14 @@ QPushButton* MakeButton(QWidget* client, const DialogUnits& units, const QString
 
 QLabel* MakeLabel(QWidget* client, const DialogUnits& units, const QString& text, QRect rect,
                   Qt::Alignment alignment) {
-  auto* label =
-      Place(new QLabel(text, client), units, rect.x(), rect.y(), rect.width(), rect.height(), 0);
+  auto* label = Place(new QLabel(text, client), units, rect);
   label->setTextFormat(Qt::PlainText);
   label->setAlignment(alignment | Qt::AlignTop);
   return label;
 }
 
-QLineEdit* MakeEdit(QWidget* client, const DialogUnits& units, int id, QRect rect, bool read_only) {
-  auto* edit =
-      Place(new QLineEdit(client), units, rect.x(), rect.y(), rect.width(), rect.height(), id);
+QLineEdit* MakeEdit(QWidget* client, const DialogUnits& units, QRect rect, bool read_only) {
+  auto* edit = Place(new QLineEdit(client), units, rect);
   edit->setReadOnly(read_only);
   if (read_only) {
     // A read-only field shows the window colour behind its text: a display, not an input.
@@ -118,7 +112,7 @@ std::unique_ptr<QMenu> LoadTrayMenu() {
 MainWindowControls CreateMainWindowControls(QWidget* client, const DialogUnits& units,
                                             const std::function<void(int)>& on_command) {
   MainWindowControls c;
-  c.list = Place(new CCellListCtrl(client), units, 7, -1, 320, 110, kIdWatchList);
+  c.list = Place(new CCellListCtrl(client), units, QRect(7, -1, 320, 110));
   c.add = MakeButton(client, units, QStringLiteral("Add directory"), kIdAddDirectory,
                      QRect(7, 112, 50, 14), on_command);
   c.remove = MakeButton(client, units, QStringLiteral("Remove"), kIdRemove, QRect(277, 112, 50, 14),
@@ -126,7 +120,7 @@ MainWindowControls CreateMainWindowControls(QWidget* client, const DialogUnits& 
   c.file_progress_label =
       MakeLabel(client, units, QStringLiteral("SFV check in current directory:"),
                 QRect(81, 115, 98, 8), Qt::AlignLeft);
-  c.file_progress = Place(new QProgressBar(client), units, 182, 115, 70, 10, kIdFileProgress);
+  c.file_progress = Place(new QProgressBar(client), units, QRect(182, 115, 70, 10));
   c.file_progress->setRange(0, 100);
   c.file_progress->setValue(0);
   c.file_progress->setTextVisible(false);
@@ -135,18 +129,19 @@ MainWindowControls CreateMainWindowControls(QWidget* client, const DialogUnits& 
   c.note->setEnabled(false);  // greyed
   c.post_execution_label = MakeLabel(client, units, QStringLiteral("Post execution:"),
                                      QRect(5, 147, 49, 8), Qt::AlignRight);
-  c.post_execution = MakeEdit(client, units, kIdPostExecution, QRect(56, 145, 248, 12), false);
+  c.post_execution = MakeEdit(client, units, QRect(56, 145, 248, 12), false);
   c.browse = MakeButton(client, units, QStringLiteral("..."), kIdBrowseProgram,
                         QRect(310, 145, 17, 12), on_command);
   c.countdown_label = MakeLabel(client, units, QStringLiteral("Next rescan:"),
                                 QRect(12, 165, 42, 8), Qt::AlignRight);
-  c.countdown = MakeEdit(client, units, kIdCountdown, QRect(56, 163, 50, 12), true);
+  c.countdown = MakeEdit(client, units, QRect(56, 163, 50, 12), true);
   c.pause =
       MakeButton(client, units, QStringLiteral("P"), kIdPause, QRect(107, 163, 10, 12), on_command);
   c.pause->setCheckable(true);
+  c.pause->setToolTip(QStringLiteral("Pause / unpause the countdown"));
   c.status_label = MakeLabel(client, units, QStringLiteral("Scanthread status:"),
                              QRect(118, 165, 60, 8), Qt::AlignLeft);
-  c.status = MakeEdit(client, units, kIdStatus, QRect(181, 163, 40, 12), true);
+  c.status = MakeEdit(client, units, QRect(181, 163, 40, 12), true);
   c.quit = MakeButton(client, units, QStringLiteral("Quit"), kIdCancel, QRect(223, 161, 50, 14),
                       on_command);
   c.hide = MakeButton(client, units, QStringLiteral("Hide"), kIdHide, QRect(277, 161, 50, 14),
@@ -161,10 +156,6 @@ MainWindowControls CreateMainWindowControls(QWidget* client, const DialogUnits& 
   QObject::connect(c.countdown, &QLineEdit::textChanged, c.pause, sync_pause);
   QObject::connect(c.pause, &QPushButton::clicked, c.pause, sync_pause);
   return c;
-}
-
-int ControlId(const QWidget* control) {
-  return control != nullptr ? control->property(kControlIdProperty).toInt() : 0;
 }
 
 }  // namespace qs

@@ -53,7 +53,4 @@ QMenuBar* CreateMainMenu(QWidget* parent, const std::function<void(int)>& on_com
 // (unsigned).
 std::unique_ptr<QMenu> LoadTrayMenu();
 
-// The identifier a child control was created with; 0 for the labels that have none.
-int ControlId(const QWidget* control);
-
 }  // namespace qs

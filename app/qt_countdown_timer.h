@@ -15,7 +15,6 @@ class QtCountdownTimer final : public CountdownTimer {
 
   void Start(std::chrono::milliseconds period) override;
   void Stop() override;
-  bool IsActive() const { return timer_.isActive(); }
 
  private:
   QTimer timer_;
