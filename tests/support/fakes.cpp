@@ -3,8 +3,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
-#include <optional>
+#include <cstring>
 #include <random>
 
 namespace qs::test {
@@ -39,35 +41,44 @@ std::string CrcText(std::string_view data) {
   return text;
 }
 
-void Hold::Arm() {
-  std::lock_guard lock(mutex_);
-  armed_ = true;
-  until_ = nullptr;
-  entered_.Reset();
+long FakeFile::Read(void* buffer, std::size_t size) {
+  const std::size_t limit = c_.fail_after < 0 ? SIZE_MAX : static_cast<std::size_t>(c_.fail_after);
+  long result = -1;
+  if (offset_ < limit) {
+    const std::size_t want = std::min({size, c_.chunk, limit - offset_});
+    std::size_t n = 0;
+    while (n < want && (at_ < c_.text.size() || next_ < c_.pieces)) {
+      if (at_ == c_.text.size()) {
+        c_.text = c_.piece(next_++);
+        at_ = 0;
+      }
+      const std::size_t take = std::min(want - n, c_.text.size() - at_);
+      std::memcpy(static_cast<char*>(buffer) + n, c_.text.data() + at_, take);
+      n += take;
+      at_ += take;
+    }
+    offset_ += n;
+    result = static_cast<long>(n);
+  }
+  if (on_read_) {
+    on_read_(result);
+  }
+  return result;
 }
 
-void Hold::ReleaseWhen(const ManualResetEvent& event) {
-  {
-    std::lock_guard lock(mutex_);
-    until_ = &event;
-    armed_ = armed_ && &event != &always_;
-  }
-  changed_.notify_all();
+void Hold::Arm() {
+  until_ = nullptr;
+  chosen_.Reset();
+  entered_.Reset();
+  armed_ = true;
 }
 
 void Hold::Pass() {
-  const ManualResetEvent* until = nullptr;
-  {
-    std::unique_lock lock(mutex_);
-    if (!armed_) {
-      return;
-    }
-    armed_ = false;
+  if (armed_.exchange(false)) {
     entered_.Set();
-    changed_.wait(lock, [this] { return until_ != nullptr; });
-    until = until_;
+    chosen_.Wait();
+    until_.load()->Wait();
   }
-  until->Wait();
 }
 
 void TestFileSystem::Serve(const std::string& path, FakeContent content) {
@@ -75,16 +86,10 @@ void TestFileSystem::Serve(const std::string& path, FakeContent content) {
   served_[path] = std::move(content);
 }
 
-void TestFileSystem::FailNthCall(FsOperation operation, int nth, SystemError error,
-                                 std::string path_part) {
-  std::lock_guard lock(mutex_);
-  faults_.push_back({operation, std::move(path_part), error, std::max(nth, 1)});
-}
-
 void TestFileSystem::FailEveryCall(FsOperation operation, SystemError error,
                                    std::string path_part) {
   std::lock_guard lock(mutex_);
-  faults_.push_back({operation, std::move(path_part), error, 0});
+  faults_.emplace(operation, std::pair(std::move(path_part), error));
 }
 
 void TestFileSystem::ClearFaults() {
@@ -101,17 +106,10 @@ int TestFileSystem::Calls(FsOperation operation) const {
 SystemError TestFileSystem::Enter(FsOperation operation, const std::string& path) {
   std::lock_guard lock(mutex_);
   ++calls_[operation];
-  for (auto fault = faults_.begin(); fault != faults_.end(); ++fault) {
-    if (fault->operation != operation || path.find(fault->path_part) == std::string::npos) {
-      continue;
-    }
-    const SystemError error = fault->error;
-    if (fault->countdown == 0) {
-      return error;
-    }
-    if (--fault->countdown == 0) {
-      faults_.erase(fault);
-      return error;
+  const auto [first, last] = faults_.equal_range(operation);
+  for (auto fault = first; fault != last; ++fault) {
+    if (path.find(fault->second.first) != std::string::npos) {
+      return fault->second.second;
     }
   }
   return kErrorSuccess;
@@ -124,12 +122,12 @@ SystemError TestFileSystem::Open(const std::string& path, bool verify,
           Enter(verify ? FsOperation::kOpenForVerify : FsOperation::kOpenForReading, path)) {
     return error;
   }
-  std::optional<FakeContent> served;
+  std::unique_ptr<FakeContent> served;
   {
     std::lock_guard lock(mutex_);
     ++(verify ? verified : read)[path];
     if (const auto found = served_.find(path); found != served_.end()) {
-      served = found->second;
+      served = std::make_unique<FakeContent>(found->second);
     }
   }
   if (verify && before_verify) {
@@ -171,11 +169,8 @@ void TestFileSystem::OnRead(const std::string& path, long result) {
   if (on_read) {
     on_read(path, result);
   }
-  if (result <= 0) {
-    return;
-  }
   bool hold = false;
-  {
+  if (result > 0) {
     std::lock_guard lock(mutex_);
     hold = ++blocks[path] == hold_read_block_ && path == hold_read_path_;
     reads_while_paused += watched_ != nullptr && watched_->IsPaused() ? 1 : 0;
@@ -206,43 +201,21 @@ bool TestFileSystem::ListDirectory(const std::string& directory,
   return listed;
 }
 
-SystemError TestFileSystem::WriteFileAtomically(const std::string& path, std::string_view content) {
+SystemError TestFileSystem::Write(const std::string& path, std::string_view content, Writer write) {
   if (const SystemError error = Enter(FsOperation::kWriteFileAtomically, path)) {
     return error;
   }
   std::lock_guard lock(mutex_);
   ++writes;
   served_.erase(path);  // what is written replaces what was served
-  return inner_.WriteFileAtomically(path, content);
-}
-
-SystemError TestFileSystem::ReplaceFileAtomically(const std::string& path,
-                                                  std::string_view content) {
-  if (const SystemError error = Enter(FsOperation::kWriteFileAtomically, path)) {
-    return error;
-  }
-  std::lock_guard lock(mutex_);
-  ++writes;
-  served_.erase(path);
-  return inner_.ReplaceFileAtomically(path, content);
-}
-
-SystemError TestFileSystem::CreateEmptyFile(const std::string& path) {
-  const SystemError error = Enter(FsOperation::kCreateEmptyFile, path);
-  return error != kErrorSuccess ? error : inner_.CreateEmptyFile(path);
-}
-
-SystemError TestFileSystem::MoveFileNoReplace(const std::string& from, const std::string& to) {
-  const SystemError error = Enter(FsOperation::kMoveFileNoReplace, from);
-  return error != kErrorSuccess ? error : inner_.MoveFileNoReplace(from, to);
+  return (inner_.*write)(path, content);
 }
 
 SystemError TestFileSystem::DeleteFile(const std::string& path) {
-  if (const SystemError error = Enter(FsOperation::kDeleteFile, path)) {
-    return error;
+  {
+    std::lock_guard lock(mutex_);
+    served_.erase(path);
   }
-  std::lock_guard lock(mutex_);
-  served_.erase(path);
   return inner_.DeleteFile(path);
 }
 
@@ -280,6 +253,10 @@ std::string RecordingSink::Trace() const {
     trace += (trace.empty() ? "" : " ") + word;
   }
   return trace;
+}
+
+bool RecordingSink::WasPosted(const std::string& word) const {
+  return std::find(posted.begin(), posted.end(), word) != posted.end();
 }
 
 }  // namespace qs::test
