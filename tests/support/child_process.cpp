@@ -64,9 +64,7 @@ void ChildProcess::Start(const std::function<void()>& in_child) {
 ChildProcess::~ChildProcess() {
   Kill();
   CloseInput();
-  if (output_ >= 0) {
-    ::close(output_);
-  }
+  ::close(output_);  // harmless when never opened
 }
 
 std::string ChildProcess::Read(std::size_t size) {
@@ -85,10 +83,8 @@ std::string ChildProcess::ReadAll() {
 }
 
 void ChildProcess::CloseInput() {
-  if (input_ >= 0) {
-    ::close(input_);
-    input_ = -1;
-  }
+  ::close(input_);
+  input_ = -1;
 }
 
 int ChildProcess::Wait(std::chrono::milliseconds timeout) {
