@@ -1,6 +1,7 @@
 // What a stranger may hand the program: SFV and state files of hostile sizes (one line
-// of 100 MB, a million entries) and damaged dirs.cfg records. No file ever costs 100 MiB, and a
-// damaged record costs only itself. (Crashes on odd bytes are the fuzz targets' to find.)
+// of 100 MB, a million entries), dirs.cfg of a million records and damaged dirs.cfg records. No
+// file ever costs 100 MiB, and a damaged record costs only itself. (Crashes on odd bytes are the
+// fuzz targets' to find.)
 #include <sys/resource.h>
 
 #include <gtest/gtest.h>
@@ -88,6 +89,17 @@ TEST_P(HostileSizeTest, NeverNeeds100MiB) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, HostileSizeTest, ::testing::ValuesIn(SizeCases()),
                          [](const auto& info) { return info.param.label; });
+
+// A million cheap records: the list stops at its bound instead of taking them all.
+TEST(HostileDirsTest, AMillionRecordsStayWithinTheBound) {
+  test::FakeFile file(Pieces(
+      1000000, [](std::size_t i) { return "1\r\n/in/" + std::to_string(i) + "\r\n/o\r\n"; }));
+  std::size_t cost = 0;
+  for (const WatchEntry& entry : ParseDirs(file)) {
+    cost += sizeof(WatchEntry) + entry.source.size() + entry.destination.size();
+  }
+  EXPECT_LE(cost, kMaxDirsEntryBytes);
+}
 
 // A NUL byte or a lone CR drops only its own record, and whatever was kept can be saved: one
 // damaged record never blocks every later save.
