@@ -4,9 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <random>
 
 namespace qs::test {
@@ -41,33 +39,7 @@ std::string CrcText(std::string_view data) {
   return text;
 }
 
-long FakeFile::Read(void* buffer, std::size_t size) {
-  const std::size_t limit = c_.fail_after < 0 ? SIZE_MAX : static_cast<std::size_t>(c_.fail_after);
-  long result = -1;
-  if (offset_ < limit) {
-    const std::size_t want = std::min({size, c_.chunk, limit - offset_});
-    std::size_t n = 0;
-    while (n < want && (at_ < c_.text.size() || next_ < c_.pieces)) {
-      if (at_ == c_.text.size()) {
-        c_.text = c_.piece(next_++);
-        at_ = 0;
-      }
-      const std::size_t take = std::min(want - n, c_.text.size() - at_);
-      std::memcpy(static_cast<char*>(buffer) + n, c_.text.data() + at_, take);
-      n += take;
-      at_ += take;
-    }
-    offset_ += n;
-    result = static_cast<long>(n);
-  }
-  if (on_read_) {
-    on_read_(result);
-  }
-  return result;
-}
-
 void Hold::Arm() {
-  until_ = nullptr;
   chosen_.Reset();
   entered_.Reset();
   armed_ = true;
@@ -230,20 +202,20 @@ void RecordingSink::Post(ScanMessage message) {
     return;
   }
   const std::string numbers = std::to_string(message.wparam) + ":" + std::to_string(message.lparam);
+  std::string word = "?" + std::to_string(message.id) + ":" + numbers;
   if (message.id == WM_SCAN_ROWPROGRESS) {
-    posted.push_back("r" + numbers);
+    word = "r" + numbers;
   } else if (message.id == WM_SCAN_FILEPROGRESS && message.wparam == 0) {
-    posted.push_back("f" + std::to_string(message.lparam));
+    word = "f" + std::to_string(message.lparam);
   } else if (numbers == "0:0" && message.id == WM_SCAN_SETCOMPLETE && message.texts) {
-    posted.push_back("set");
+    word = "set";
     texts.push_back(std::move(message.texts));
   } else if (numbers == "0:0" && message.id == WM_SCAN_FINISHED) {
-    posted.push_back("end");
-  } else {
-    posted.push_back("?" + std::to_string(message.id) + ":" + numbers);
+    word = "end";
   }
+  posted.push_back(word);
   if (on_post) {
-    on_post(posted.back());
+    on_post(word);
   }
 }
 

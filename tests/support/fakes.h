@@ -3,8 +3,10 @@
 // CRC to compute what a test expects.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -55,6 +57,32 @@ class FakeFile : public ReadableFile {
   std::size_t offset_ = 0;
 };
 
+// Defined here: the fuzz targets use it without the kit library.
+inline long FakeFile::Read(void* buffer, std::size_t size) {
+  const std::size_t limit = c_.fail_after < 0 ? SIZE_MAX : static_cast<std::size_t>(c_.fail_after);
+  long result = -1;
+  if (offset_ < limit) {
+    const std::size_t want = std::min({size, c_.chunk, limit - offset_});
+    std::size_t n = 0;
+    while (n < want && (at_ < c_.text.size() || next_ < c_.pieces)) {
+      if (at_ == c_.text.size()) {
+        c_.text = c_.piece(next_++);
+        at_ = 0;
+      }
+      const std::size_t take = std::min(want - n, c_.text.size() - at_);
+      std::memcpy(static_cast<char*>(buffer) + n, c_.text.data() + at_, take);
+      n += take;
+      at_ += take;
+    }
+    offset_ += n;
+    result = static_cast<long>(n);
+  }
+  if (on_read_) {
+    on_read_(result);
+  }
+  return result;
+}
+
 // A text in reads of at most `chunk` bytes; with `fail_at_end` its end is a read error.
 class TextFile final : public FakeFile {
  public:
@@ -78,9 +106,9 @@ class Hold {
   void Pass();  // worker side: returns at once unless armed
 
  private:
-  std::atomic<bool> armed_ = false;
-  std::atomic<const ManualResetEvent*> until_ = nullptr;
   ManualResetEvent entered_, chosen_, always_;
+  std::atomic<bool> armed_ = false;
+  std::atomic<const ManualResetEvent*> until_ = &always_;  // chosen before chosen_ is set
 };
 
 enum class FsOperation {
