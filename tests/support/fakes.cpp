@@ -58,10 +58,9 @@ void TestFileSystem::Serve(const std::string& path, FakeContent content) {
   served_[path] = std::move(content);
 }
 
-void TestFileSystem::FailEveryCall(FsOperation operation, SystemError error,
-                                   std::string path_part) {
+void TestFileSystem::FailEveryCall(FsOperation, SystemError error, std::string path_part) {
   std::lock_guard lock(mutex_);
-  faults_.emplace(operation, std::pair(std::move(path_part), error));
+  faults_.emplace_back(std::move(path_part), error);
 }
 
 void TestFileSystem::ClearFaults() {
@@ -69,31 +68,14 @@ void TestFileSystem::ClearFaults() {
   faults_.clear();
 }
 
-int TestFileSystem::Calls(FsOperation operation) const {
+int TestFileSystem::Calls(FsOperation) const {
   std::lock_guard lock(mutex_);
-  const auto found = calls_.find(operation);
-  return found == calls_.end() ? 0 : found->second;
-}
-
-SystemError TestFileSystem::Enter(FsOperation operation, const std::string& path) {
-  std::lock_guard lock(mutex_);
-  ++calls_[operation];
-  const auto [first, last] = faults_.equal_range(operation);
-  for (auto fault = first; fault != last; ++fault) {
-    if (path.find(fault->second.first) != std::string::npos) {
-      return fault->second.second;
-    }
-  }
-  return kErrorSuccess;
+  return write_calls_;
 }
 
 SystemError TestFileSystem::Open(const std::string& path, bool verify,
                                  std::unique_ptr<ReadableFile>& file) {
   file.reset();
-  if (const SystemError error =
-          Enter(verify ? FsOperation::kOpenForVerify : FsOperation::kOpenForReading, path)) {
-    return error;
-  }
   std::unique_ptr<FakeContent> served;
   {
     std::lock_guard lock(mutex_);
@@ -155,9 +137,6 @@ void TestFileSystem::OnRead(const std::string& path, long result) {
 bool TestFileSystem::ListDirectory(const std::string& directory,
                                    std::vector<DirectoryEntry>& entries) {
   entries.clear();
-  if (Enter(FsOperation::kListDirectory, directory) != kErrorSuccess) {
-    return false;
-  }
   bool hold = false;
   {
     std::lock_guard lock(mutex_);
@@ -174,10 +153,13 @@ bool TestFileSystem::ListDirectory(const std::string& directory,
 }
 
 SystemError TestFileSystem::Write(const std::string& path, std::string_view content, Writer write) {
-  if (const SystemError error = Enter(FsOperation::kWriteFileAtomically, path)) {
-    return error;
-  }
   std::lock_guard lock(mutex_);
+  ++write_calls_;
+  for (const auto& [path_part, error] : faults_) {
+    if (path.find(path_part) != std::string::npos) {
+      return error;
+    }
+  }
   ++writes;
   served_.erase(path);  // what is written replaces what was served
   return (inner_.*write)(path, content);

@@ -111,16 +111,12 @@ class Hold {
   std::atomic<const ManualResetEvent*> until_ = &always_;  // chosen before chosen_ is set
 };
 
-enum class FsOperation {
-  kOpenForVerify,
-  kOpenForReading,
-  kListDirectory,
-  kWriteFileAtomically,  // ReplaceFileAtomically too
-};
+// What faults are injected in and counted: the atomic writes, ReplaceFileAtomically included.
+enum class FsOperation { kWriteFileAtomically };
 
 // Another file system (the real one unless given) with listings sorted by name, so that a walk's
 // order is fixed, and with what a test asks for: files served from memory (until written or
-// deleted), failures injected, holds at a listing or a read block, and counts. Hooks and
+// deleted), write failures injected, holds at a listing or a read block, and counts. Hooks and
 // switches are set while no worker runs; everything else is safe from any thread.
 class TestFileSystem final : public FileSystem {
  public:
@@ -154,7 +150,7 @@ class TestFileSystem final : public FileSystem {
   // Both opens of `path` answer this content instead of the disk's.
   void Serve(const std::string& path, FakeContent content);
   // Every call of `operation` on a path that contains `path_part` fails with `error` without
-  // reaching the disk, until ClearFaults(). A listing fails with nothing.
+  // reaching the disk, until ClearFaults().
   void FailEveryCall(FsOperation operation, SystemError error, std::string path_part = {});
   void ClearFaults();
   // Calls of `operation` so far, failed ones included.
@@ -185,8 +181,6 @@ class TestFileSystem final : public FileSystem {
 
  private:
   using Writer = SystemError (FileSystem::*)(const std::string&, std::string_view);
-  // Counts the call and answers the injected error (0 for none).
-  SystemError Enter(FsOperation operation, const std::string& path);
   SystemError Open(const std::string& path, bool verify, std::unique_ptr<ReadableFile>& file);
   SystemError Write(const std::string& path, std::string_view content, Writer write);
   void OnRead(const std::string& path, long result);
@@ -194,8 +188,8 @@ class TestFileSystem final : public FileSystem {
   FileSystem& inner_;
   mutable std::mutex mutex_;
   std::map<std::string, FakeContent> served_;
-  std::multimap<FsOperation, std::pair<std::string, SystemError>> faults_;  // by path part
-  std::map<FsOperation, int> calls_;
+  std::vector<std::pair<std::string, SystemError>> faults_;  // by path part
+  int write_calls_ = 0;
   std::string hold_listing_, hold_read_path_;
   int hold_read_block_ = 0;
   const PauseGate* watched_ = nullptr;
