@@ -1,5 +1,5 @@
 // Names a stranger's download may carry: spaces, quotes, shell syntax, line breaks, leading
-// dashes, bytes that are not UTF-8, NUL bytes, links named like the files the pass writes. They
+// dashes, bytes that are not UTF-8, links named like the files the pass writes. They
 // are verified, handed off and substituted as literal text, never make anything run but the
 // companion and the post-execution program, and never make the pass write outside the folder.
 #include <unistd.h>
@@ -17,31 +17,6 @@
 
 namespace qs {
 namespace {
-
-using namespace std::string_literals;
-
-// The system would read such a path only up to the NUL and act on "x.rar": every operation
-// refuses it instead, and the file before the NUL is left alone.
-TEST(HostileNamesTest, APathWithANulByteNamesNoFile) {
-  test::TempDir temp;
-  const std::string before_nul = temp.WriteFile("x.rar", "volume");
-  temp.MakeDir("x.dir");
-  const std::string nul = before_nul + "\0.r00"s;
-  FileSystem& fs = RealFileSystem();
-  std::unique_ptr<ReadableFile> file;
-  EXPECT_EQ(fs.OpenForVerify(nul, file), kErrorInvalidName);
-  EXPECT_EQ(file, nullptr);
-  EXPECT_EQ(fs.OpenForReading(nul, file), kErrorInvalidName);
-  std::vector<DirectoryEntry> entries;
-  EXPECT_FALSE(fs.ListDirectory(temp.Path("x.dir") + "\0x"s, entries));
-  EXPECT_EQ(fs.WriteFileAtomically(nul, "replaced"), kErrorInvalidName);
-  EXPECT_EQ(fs.CreateEmptyFile(nul), kErrorInvalidName);
-  EXPECT_EQ(fs.MoveFileNoReplace(nul, temp.Path("moved")), kErrorInvalidName);
-  EXPECT_EQ(fs.MoveFileNoReplace(before_nul, temp.Path("moved") + "\0x"s), kErrorInvalidName);
-  EXPECT_EQ(fs.DeleteFile(nul), kErrorInvalidName);
-  EXPECT_EQ(test::ReadFile(before_nul), "volume");
-  EXPECT_FALSE(test::Exists(temp.Path("moved")));
-}
 
 // Following such links would let a stranger's folder overwrite or create any file of the user:
 // they are replaced instead.

@@ -1,6 +1,6 @@
 // Test child program: appends its arguments (argv[1] onwards) to the file named by the
 // environment variable QS_ARGV_RECORD, each argument followed by a NUL byte and the record
-// closed by a newline, then exits. With QS_ARGV_HOLD set it sleeps that many milliseconds first.
+// closed by a newline, then exits.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -9,9 +9,6 @@
 #include <string>
 
 int main(int argc, char** argv) {
-  if (const char* hold = std::getenv("QS_ARGV_HOLD")) {
-    usleep(static_cast<useconds_t>(std::atoi(hold)) * 1000);
-  }
   const char* record = std::getenv("QS_ARGV_RECORD");
   if (record == nullptr) {
     return 2;

@@ -57,26 +57,4 @@ class ChildWriter {
 std::vector<std::vector<std::string>> ArgvRecords(const std::string& path,
                                                   std::size_t at_least = 0);
 
-struct ChildRun {
-  long peak_growth = -1;  // bytes; -1 when the child did not finish
-  long result = -1;       // what the work returned
-};
-
-// Runs `work` in a forked child and measures by how much its peak resident size grew. The child
-// starts with the parent's pages, so only what the work itself needs above them counts.
-ChildRun RunInChild(const std::function<long()>& work);
-
-// Peak sizes mean little where a sanitizer keeps freed memory in quarantine.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-inline constexpr bool kSanitized = true;
-#else
-inline constexpr bool kSanitized = false;
-#endif
-#else
-inline constexpr bool kSanitized = false;
-#endif
-
 }  // namespace qs::test

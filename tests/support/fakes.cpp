@@ -3,8 +3,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <optional>
 #include <random>
 
 namespace qs::test {
@@ -40,34 +40,17 @@ std::string CrcText(std::string_view data) {
 }
 
 void Hold::Arm() {
-  std::lock_guard lock(mutex_);
-  armed_ = true;
-  until_ = nullptr;
+  chosen_.Reset();
   entered_.Reset();
-}
-
-void Hold::ReleaseWhen(const ManualResetEvent& event) {
-  {
-    std::lock_guard lock(mutex_);
-    until_ = &event;
-    armed_ = armed_ && &event != &always_;
-  }
-  changed_.notify_all();
+  armed_ = true;
 }
 
 void Hold::Pass() {
-  const ManualResetEvent* until = nullptr;
-  {
-    std::unique_lock lock(mutex_);
-    if (!armed_) {
-      return;
-    }
-    armed_ = false;
+  if (armed_.exchange(false)) {
     entered_.Set();
-    changed_.wait(lock, [this] { return until_ != nullptr; });
-    until = until_;
+    chosen_.Wait();
+    until_.load()->Wait();
   }
-  until->Wait();
 }
 
 void TestFileSystem::Serve(const std::string& path, FakeContent content) {
@@ -75,16 +58,9 @@ void TestFileSystem::Serve(const std::string& path, FakeContent content) {
   served_[path] = std::move(content);
 }
 
-void TestFileSystem::FailNthCall(FsOperation operation, int nth, SystemError error,
-                                 std::string path_part) {
+void TestFileSystem::FailEveryCall(FsOperation, SystemError error, std::string path_part) {
   std::lock_guard lock(mutex_);
-  faults_.push_back({operation, std::move(path_part), error, std::max(nth, 1)});
-}
-
-void TestFileSystem::FailEveryCall(FsOperation operation, SystemError error,
-                                   std::string path_part) {
-  std::lock_guard lock(mutex_);
-  faults_.push_back({operation, std::move(path_part), error, 0});
+  faults_.emplace_back(std::move(path_part), error);
 }
 
 void TestFileSystem::ClearFaults() {
@@ -92,44 +68,20 @@ void TestFileSystem::ClearFaults() {
   faults_.clear();
 }
 
-int TestFileSystem::Calls(FsOperation operation) const {
+int TestFileSystem::Calls(FsOperation) const {
   std::lock_guard lock(mutex_);
-  const auto found = calls_.find(operation);
-  return found == calls_.end() ? 0 : found->second;
-}
-
-SystemError TestFileSystem::Enter(FsOperation operation, const std::string& path) {
-  std::lock_guard lock(mutex_);
-  ++calls_[operation];
-  for (auto fault = faults_.begin(); fault != faults_.end(); ++fault) {
-    if (fault->operation != operation || path.find(fault->path_part) == std::string::npos) {
-      continue;
-    }
-    const SystemError error = fault->error;
-    if (fault->countdown == 0) {
-      return error;
-    }
-    if (--fault->countdown == 0) {
-      faults_.erase(fault);
-      return error;
-    }
-  }
-  return kErrorSuccess;
+  return write_calls_;
 }
 
 SystemError TestFileSystem::Open(const std::string& path, bool verify,
                                  std::unique_ptr<ReadableFile>& file) {
   file.reset();
-  if (const SystemError error =
-          Enter(verify ? FsOperation::kOpenForVerify : FsOperation::kOpenForReading, path)) {
-    return error;
-  }
-  std::optional<FakeContent> served;
+  std::unique_ptr<FakeContent> served;
   {
     std::lock_guard lock(mutex_);
     ++(verify ? verified : read)[path];
     if (const auto found = served_.find(path); found != served_.end()) {
-      served = found->second;
+      served = std::make_unique<FakeContent>(found->second);
     }
   }
   if (verify && before_verify) {
@@ -171,11 +123,8 @@ void TestFileSystem::OnRead(const std::string& path, long result) {
   if (on_read) {
     on_read(path, result);
   }
-  if (result <= 0) {
-    return;
-  }
   bool hold = false;
-  {
+  if (result > 0) {
     std::lock_guard lock(mutex_);
     hold = ++blocks[path] == hold_read_block_ && path == hold_read_path_;
     reads_while_paused += watched_ != nullptr && watched_->IsPaused() ? 1 : 0;
@@ -188,9 +137,6 @@ void TestFileSystem::OnRead(const std::string& path, long result) {
 bool TestFileSystem::ListDirectory(const std::string& directory,
                                    std::vector<DirectoryEntry>& entries) {
   entries.clear();
-  if (Enter(FsOperation::kListDirectory, directory) != kErrorSuccess) {
-    return false;
-  }
   bool hold = false;
   {
     std::lock_guard lock(mutex_);
@@ -206,43 +152,24 @@ bool TestFileSystem::ListDirectory(const std::string& directory,
   return listed;
 }
 
-SystemError TestFileSystem::WriteFileAtomically(const std::string& path, std::string_view content) {
-  if (const SystemError error = Enter(FsOperation::kWriteFileAtomically, path)) {
-    return error;
-  }
+SystemError TestFileSystem::Write(const std::string& path, std::string_view content, Writer write) {
   std::lock_guard lock(mutex_);
+  ++write_calls_;
+  for (const auto& [path_part, error] : faults_) {
+    if (path.find(path_part) != std::string::npos) {
+      return error;
+    }
+  }
   ++writes;
   served_.erase(path);  // what is written replaces what was served
-  return inner_.WriteFileAtomically(path, content);
-}
-
-SystemError TestFileSystem::ReplaceFileAtomically(const std::string& path,
-                                                  std::string_view content) {
-  if (const SystemError error = Enter(FsOperation::kWriteFileAtomically, path)) {
-    return error;
-  }
-  std::lock_guard lock(mutex_);
-  ++writes;
-  served_.erase(path);
-  return inner_.ReplaceFileAtomically(path, content);
-}
-
-SystemError TestFileSystem::CreateEmptyFile(const std::string& path) {
-  const SystemError error = Enter(FsOperation::kCreateEmptyFile, path);
-  return error != kErrorSuccess ? error : inner_.CreateEmptyFile(path);
-}
-
-SystemError TestFileSystem::MoveFileNoReplace(const std::string& from, const std::string& to) {
-  const SystemError error = Enter(FsOperation::kMoveFileNoReplace, from);
-  return error != kErrorSuccess ? error : inner_.MoveFileNoReplace(from, to);
+  return (inner_.*write)(path, content);
 }
 
 SystemError TestFileSystem::DeleteFile(const std::string& path) {
-  if (const SystemError error = Enter(FsOperation::kDeleteFile, path)) {
-    return error;
+  {
+    std::lock_guard lock(mutex_);
+    served_.erase(path);
   }
-  std::lock_guard lock(mutex_);
-  served_.erase(path);
   return inner_.DeleteFile(path);
 }
 
@@ -257,20 +184,20 @@ void RecordingSink::Post(ScanMessage message) {
     return;
   }
   const std::string numbers = std::to_string(message.wparam) + ":" + std::to_string(message.lparam);
+  std::string word = "?" + std::to_string(message.id) + ":" + numbers;
   if (message.id == WM_SCAN_ROWPROGRESS) {
-    posted.push_back("r" + numbers);
+    word = "r" + numbers;
   } else if (message.id == WM_SCAN_FILEPROGRESS && message.wparam == 0) {
-    posted.push_back("f" + std::to_string(message.lparam));
+    word = "f" + std::to_string(message.lparam);
   } else if (numbers == "0:0" && message.id == WM_SCAN_SETCOMPLETE && message.texts) {
-    posted.push_back("set");
+    word = "set";
     texts.push_back(std::move(message.texts));
   } else if (numbers == "0:0" && message.id == WM_SCAN_FINISHED) {
-    posted.push_back("end");
-  } else {
-    posted.push_back("?" + std::to_string(message.id) + ":" + numbers);
+    word = "end";
   }
+  posted.push_back(word);
   if (on_post) {
-    on_post(posted.back());
+    on_post(word);
   }
 }
 
@@ -280,6 +207,10 @@ std::string RecordingSink::Trace() const {
     trace += (trace.empty() ? "" : " ") + word;
   }
   return trace;
+}
+
+bool RecordingSink::WasPosted(const std::string& word) const {
+  return std::find(posted.begin(), posted.end(), word) != posted.end();
 }
 
 }  // namespace qs::test

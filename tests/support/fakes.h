@@ -4,8 +4,7 @@
 #pragma once
 
 #include <algorithm>
-#include <condition_variable>
-#include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -13,14 +12,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "platform/manual_reset_event.h"
 #include "scan/pause_gate.h"
 #include "scan/scan_messages.h"
-#include "scan/scan_pass.h"
 
 namespace qs::test {
 
@@ -49,50 +46,42 @@ struct FakeContent {
 class FakeFile : public ReadableFile {
  public:
   explicit FakeFile(FakeContent content, std::function<void(long)> on_read = {})
-      : c_(std::move(content)), on_read_(std::move(on_read)), current_(std::move(c_.text)) {}
-  long Read(void* buffer, std::size_t size) override {
-    std::size_t want = std::min(size, c_.chunk);
-    if (c_.fail_after >= 0) {
-      const auto limit = static_cast<std::size_t>(c_.fail_after);
-      if (offset_ >= limit) {
-        return Report(-1);
-      }
-      want = std::min(want, limit - offset_);
-    }
+      : c_(std::move(content)), on_read_(std::move(on_read)) {}
+  long Read(void* buffer, std::size_t size) override;
+
+ private:
+  FakeContent c_;
+  std::function<void(long)> on_read_;
+  std::size_t at_ = 0;    // in c_.text, which holds the current piece once the first is made
+  std::size_t next_ = 0;  // the piece to make next
+  std::size_t offset_ = 0;
+};
+
+// Defined here: the fuzz targets use it without the kit library.
+inline long FakeFile::Read(void* buffer, std::size_t size) {
+  const std::size_t limit = c_.fail_after < 0 ? SIZE_MAX : static_cast<std::size_t>(c_.fail_after);
+  long result = -1;
+  if (offset_ < limit) {
+    const std::size_t want = std::min({size, c_.chunk, limit - offset_});
     std::size_t n = 0;
-    while (n < want && (at_ < current_.size() || NextPiece())) {
-      const std::size_t take = std::min(want - n, current_.size() - at_);
-      std::memcpy(static_cast<char*>(buffer) + n, current_.data() + at_, take);
+    while (n < want && (at_ < c_.text.size() || next_ < c_.pieces)) {
+      if (at_ == c_.text.size()) {
+        c_.text = c_.piece(next_++);
+        at_ = 0;
+      }
+      const std::size_t take = std::min(want - n, c_.text.size() - at_);
+      std::memcpy(static_cast<char*>(buffer) + n, c_.text.data() + at_, take);
       n += take;
       at_ += take;
     }
     offset_ += n;
-    return Report(static_cast<long>(n));
+    result = static_cast<long>(n);
   }
-
- private:
-  long Report(long result) {
-    if (on_read_) {
-      on_read_(result);
-    }
-    return result;
+  if (on_read_) {
+    on_read_(result);
   }
-  bool NextPiece() {
-    if (next_ == c_.pieces) {
-      return false;
-    }
-    current_ = c_.piece(next_++);
-    at_ = 0;
-    return true;
-  }
-
-  FakeContent c_;
-  std::function<void(long)> on_read_;
-  std::string current_;
-  std::size_t at_ = 0;
-  std::size_t next_ = 0;
-  std::size_t offset_ = 0;
-};
+  return result;
+}
 
 // A text in reads of at most `chunk` bytes; with `fail_at_end` its end is a read error.
 class TextFile final : public FakeFile {
@@ -109,33 +98,26 @@ class Hold {
   Hold() { always_.Set(); }
   void Arm();
   void Release() { ReleaseWhen(always_); }
-  void ReleaseWhen(const ManualResetEvent& event);
+  void ReleaseWhen(const ManualResetEvent& event) {
+    until_ = &event;
+    chosen_.Set();
+  }
   void WaitEntered() const { entered_.Wait(); }
   void Pass();  // worker side: returns at once unless armed
 
  private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool armed_ = false;
-  const ManualResetEvent* until_ = nullptr;
-  ManualResetEvent entered_;
-  ManualResetEvent always_;
+  ManualResetEvent entered_, chosen_, always_;
+  std::atomic<bool> armed_ = false;
+  std::atomic<const ManualResetEvent*> until_ = &always_;  // chosen before chosen_ is set
 };
 
-enum class FsOperation {
-  kOpenForVerify,
-  kOpenForReading,
-  kListDirectory,
-  kWriteFileAtomically,  // ReplaceFileAtomically too
-  kCreateEmptyFile,
-  kMoveFileNoReplace,
-  kDeleteFile,
-};
+// What faults are injected in and counted: the atomic writes, ReplaceFileAtomically included.
+enum class FsOperation { kWriteFileAtomically };
 
 // Another file system (the real one unless given) with listings sorted by name, so that a walk's
 // order is fixed, and with what a test asks for: files served from memory (until written or
-// deleted), failures injected at a chosen call, holds at a listing or a read block, and counts.
-// Hooks and switches are set while no worker runs; everything else is safe from any thread.
+// deleted), write failures injected, holds at a listing or a read block, and counts. Hooks and
+// switches are set while no worker runs; everything else is safe from any thread.
 class TestFileSystem final : public FileSystem {
  public:
   explicit TestFileSystem(FileSystem& inner = RealFileSystem()) : inner_(inner) {}
@@ -148,10 +130,18 @@ class TestFileSystem final : public FileSystem {
     return Open(path, false, file);
   }
   bool ListDirectory(const std::string& directory, std::vector<DirectoryEntry>& entries) override;
-  SystemError WriteFileAtomically(const std::string& path, std::string_view content) override;
-  SystemError ReplaceFileAtomically(const std::string& path, std::string_view content) override;
-  SystemError CreateEmptyFile(const std::string& path) override;
-  SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override;
+  SystemError WriteFileAtomically(const std::string& path, std::string_view content) override {
+    return Write(path, content, &FileSystem::WriteFileAtomically);
+  }
+  SystemError ReplaceFileAtomically(const std::string& path, std::string_view content) override {
+    return Write(path, content, &FileSystem::ReplaceFileAtomically);
+  }
+  SystemError CreateEmptyFile(const std::string& path) override {
+    return inner_.CreateEmptyFile(path);
+  }
+  SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override {
+    return inner_.MoveFileNoReplace(from, to);
+  }
   SystemError DeleteFile(const std::string& path) override;
   std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) override {
     return inner_.ClaimFolder(folder);
@@ -159,10 +149,8 @@ class TestFileSystem final : public FileSystem {
 
   // Both opens of `path` answer this content instead of the disk's.
   void Serve(const std::string& path, FakeContent content);
-  // The `nth` call from now (1 = the next) of `operation` on a path that contains `path_part`
-  // fails with `error` without reaching the disk. A listing fails with nothing.
-  void FailNthCall(FsOperation operation, int nth, SystemError error, std::string path_part = {});
-  // Every such call fails until ClearFaults().
+  // Every call of `operation` on a path that contains `path_part` fails with `error` without
+  // reaching the disk, until ClearFaults().
   void FailEveryCall(FsOperation operation, SystemError error, std::string path_part = {});
   void ClearFaults();
   // Calls of `operation` so far, failed ones included.
@@ -192,23 +180,16 @@ class TestFileSystem final : public FileSystem {
   Hold read_hold;
 
  private:
-  struct Fault {
-    FsOperation operation;
-    std::string path_part;
-    SystemError error;
-    int countdown;  // the matching call that fails; 0 means every one
-  };
-
-  // Counts the call and answers the injected error (0 for none).
-  SystemError Enter(FsOperation operation, const std::string& path);
+  using Writer = SystemError (FileSystem::*)(const std::string&, std::string_view);
   SystemError Open(const std::string& path, bool verify, std::unique_ptr<ReadableFile>& file);
+  SystemError Write(const std::string& path, std::string_view content, Writer write);
   void OnRead(const std::string& path, long result);
 
   FileSystem& inner_;
   mutable std::mutex mutex_;
   std::map<std::string, FakeContent> served_;
-  std::vector<Fault> faults_;
-  std::map<FsOperation, int> calls_;
+  std::vector<std::pair<std::string, SystemError>> faults_;  // by path part
+  int write_calls_ = 0;
   std::string hold_listing_, hold_read_path_;
   int hold_read_block_ = 0;
   const PauseGate* watched_ = nullptr;
@@ -223,9 +204,7 @@ class RecordingSink final : public ScanMessageSink {
  public:
   void Post(ScanMessage message) override;
   std::string Trace() const;  // the words, separated by blanks
-  bool WasPosted(const std::string& word) const {
-    return std::find(posted.begin(), posted.end(), word) != posted.end();
-  }
+  bool WasPosted(const std::string& word) const;
 
   std::vector<std::string> posted;
   std::vector<std::unique_ptr<SetCompleteTexts>> texts;

@@ -26,17 +26,14 @@ void PassRig::UseCompanion(std::string executable_directory, ProgramCheck presen
                     start_for_real ? CommandLineStarter{} : recorder, std::move(present));
 }
 
-unsigned PassRig::RunPass(FileSystem* disk) {
+unsigned PassRig::RunPass() {
   sink.posted.clear();
   sink.texts.clear();
   stop.Reset();
   done.Reset();
   CompletionActions* completion = companion ? static_cast<CompletionActions*>(&*companion) : this;
   ScanPassContext context{
-      {&list, &sink, &settings, disk != nullptr ? disk : &fs, completion, checksum_threads, log},
-      &stop,
-      &done,
-      &pause};
+      {&list, &sink, &settings, &fs, completion, checksum_threads, log}, &stop, &done, &pause};
   const unsigned result = ScanThreadProc(context);
   EXPECT_TRUE(done.IsSet());
   return result;

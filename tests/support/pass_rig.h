@@ -49,8 +49,8 @@ class PassRig : public CompletionActions {
   // `lines` instead of started unless `start_for_real`.
   void UseCompanion(std::string executable_directory = "/opt/qs/", ProgramCheck present = {},
                     bool start_for_real = false);
-  // One pass against `disk` (the kit's `fs` when null): 1 after a normal end, 0 after an early.
-  unsigned RunPass(FileSystem* disk = nullptr);
+  // One pass: 1 after a normal end, 0 after an early.
+  unsigned RunPass();
   // Runs `action` the first time `word` is posted.
   void OnPosted(std::string word, std::function<void()> action);
 
