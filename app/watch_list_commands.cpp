@@ -3,10 +3,12 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "app/command_options.h"
 #include "config/watch_list.h"
 #include "config/watch_list_editor.h"
+#include "platform/file_system.h"
 
 namespace qs {
 
@@ -40,10 +42,7 @@ std::string AbsoluteWatchPath(const std::string& path) {
   if (error) {
     return path;
   }
-  while (absolute.size() > 1 && absolute.back() == '/') {
-    absolute.pop_back();
-  }
-  return absolute;
+  return WithoutTrailingSeparators(std::move(absolute));
 }
 
 int RunWatchListCommand(const CommandOptions& options, WatchListEditor& editor,

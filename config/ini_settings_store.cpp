@@ -104,11 +104,7 @@ bool IniSettingsStore::ReadFile(std::string& data) const {
 }
 
 std::string MirrowenSettingsFile() {
-  std::string folder = UserConfigDirectory();
-  while (folder.size() > 1 && folder.back() == '/') {
-    folder.pop_back();
-  }
-  return folder + (folder == "/" ? "" : "/") + "Mirrowen/Mirrowen.conf";
+  return PathInDirectory(UserConfigDirectory(), "Mirrowen/Mirrowen.conf");
 }
 
 std::unique_ptr<SettingsStore> OpenProfileSettings(const std::string& settings_file) {

@@ -35,6 +35,20 @@ inline std::string PathInDirectory(std::string_view directory, std::string_view 
   return path;
 }
 
+// `path` without trailing separators; "/" stays as it is.
+inline std::string WithoutTrailingSeparators(std::string path) {
+  while (path.size() > 1 && path.back() == '/') {
+    path.pop_back();
+  }
+  return path;
+}
+
+// `path` is `folder` or lies below it, both written without trailing separators.
+inline bool IsAtOrBelow(std::string_view path, std::string_view folder) {
+  return path.starts_with(folder) &&
+         (path.size() == folder.size() || folder == "/" || path[folder.size()] == '/');
+}
+
 // The volumes of one set opened by name, relative to their folder as it was when it was opened:
 // one path lookup for the folder, not one for every component of every volume's path.
 class FolderHandle {

@@ -21,25 +21,6 @@ namespace {
 constexpr std::uint32_t kMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
                                 IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
 
-std::string WithoutTrailingSeparators(std::string path) {
-  while (path.size() > 1 && path.back() == '/') {
-    path.pop_back();
-  }
-  return path;
-}
-
-bool Under(std::string_view path, std::string_view folder) {
-  if (path.size() < folder.size() || path.compare(0, folder.size(), folder) != 0) {
-    return false;
-  }
-  return path.size() == folder.size() || folder == "/" || path[folder.size()] == '/';
-}
-
-bool EndsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 bool IsDirectory(const std::string& parent, const dirent& entry) {
   if (entry.d_type != DT_UNKNOWN) {
     return entry.d_type == DT_DIR;
@@ -80,7 +61,7 @@ void FolderWatcher::SetTrees(std::vector<WatchedTree> trees, std::vector<std::st
   for (const auto& watched : paths_) {
     const std::string& path = watched.first;
     const bool covered = std::any_of(trees_.begin(), trees_.end(), [&](const WatchedTree& tree) {
-      return Under(path, tree.source);
+      return IsAtOrBelow(path, tree.source);
     });
     if (!covered || Excluded(path)) {
       gone.push_back(path);
@@ -165,7 +146,7 @@ void FolderWatcher::WatchTree(const std::string& folder, std::size_t row, bool i
 
 void FolderWatcher::DropFolder(const std::string& folder) {
   for (auto it = paths_.begin(); it != paths_.end();) {
-    if (Under(it->first, folder)) {
+    if (IsAtOrBelow(it->first, folder)) {
       ::inotify_rm_watch(fd_.Get(), it->second);
       folders_.erase(it->second);
       it = paths_.erase(it);
@@ -176,20 +157,21 @@ void FolderWatcher::DropFolder(const std::string& folder) {
 }
 
 bool FolderWatcher::Excluded(std::string_view folder) const {
-  return std::any_of(excluded_.begin(), excluded_.end(),
-                     [folder](const std::string& excluded) { return Under(folder, excluded); });
+  return std::any_of(excluded_.begin(), excluded_.end(), [folder](const std::string& excluded) {
+    return IsAtOrBelow(folder, excluded);
+  });
 }
 
 bool FolderWatcher::Ignored(std::string_view name) const {
   return std::find(ignored_names_.begin(), ignored_names_.end(), name) != ignored_names_.end() ||
          std::any_of(ignored_suffixes_.begin(), ignored_suffixes_.end(),
-                     [name](const std::string& suffix) { return EndsWith(name, suffix); });
+                     [name](const std::string& suffix) { return name.ends_with(suffix); });
 }
 
 void FolderWatcher::RowsOf(const std::string& folder, bool subtree,
                            std::vector<FolderChange>& changes) const {
   for (const WatchedTree& tree : trees_) {
-    if (Under(folder, tree.source)) {
+    if (IsAtOrBelow(folder, tree.source)) {
       changes.push_back({tree.row, folder, subtree});
     }
   }
@@ -234,7 +216,7 @@ void FolderWatcher::ReadChanges(std::vector<FolderChange>& changes) {
           DropFolder(child);
         } else if ((event->mask & (IN_CREATE | IN_MOVED_TO)) != 0 && !Excluded(child)) {
           const auto tree = std::find_if(trees_.begin(), trees_.end(), [&](const WatchedTree& t) {
-            return Under(child, t.source);
+            return IsAtOrBelow(child, t.source);
           });
           WatchTree(child, tree != trees_.end() ? tree->row : 0, false);
           RowsOf(child, true, changes);

@@ -7,21 +7,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_system.h"
+
 namespace qs {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string InFolder(std::string folder, const char* name) {
-  while (folder.size() > 1 && folder.back() == '/') {
-    folder.pop_back();
-  }
-  if (folder != "/") {
-    folder.push_back('/');
-  }
-  return folder + name;
-}
 
 // A relative profile folder means the one the user started from, not wherever the process
 // happens to be later.
@@ -48,7 +40,7 @@ std::string UserConfigDirectory() {
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
     return config;
   }
-  return InFolder(HomeDirectory(), ".config");
+  return PathInDirectory(HomeDirectory(), ".config");
 }
 
 ProfileLocation ResolveProfile(const std::optional<std::string>& profile_option) {
@@ -61,9 +53,9 @@ ProfileLocation ResolveProfile(const std::optional<std::string>& profile_option)
   }
   if (!folder.empty()) {
     folder = Absolute(folder);
-    return {InFolder(folder, "dirs.cfg"), InFolder(folder, "Mirrowen.conf")};
+    return {PathInDirectory(folder, "dirs.cfg"), PathInDirectory(folder, "Mirrowen.conf")};
   }
-  return {InFolder(InFolder(UserConfigDirectory(), "Quarrystream"), "dirs.cfg"), {}};
+  return {PathInDirectory(PathInDirectory(UserConfigDirectory(), "Quarrystream"), "dirs.cfg"), {}};
 }
 
 bool EnsureParentDirectory(const std::string& file_path) {

@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <utility>
+
+#include "platform/file_system.h"
 
 namespace qs {
 
@@ -20,10 +23,7 @@ std::string TemporaryDirectory() {
   if (error || temp.empty()) {
     temp = "/tmp";
   }
-  while (temp.size() > 1 && temp.back() == '/') {
-    temp.pop_back();
-  }
-  return temp;
+  return WithoutTrailingSeparators(std::move(temp));
 }
 
 // The fallback folder lies in a place every user can write to: it only counts when it is a real

@@ -240,14 +240,8 @@ bool Pass::CollectDirectories(std::vector<std::string>& queue, std::size_t from)
 bool Pass::CollectScopedDirectories(const WatchEntry& entry,
                                     const std::vector<PassScope::Folder>& folders,
                                     std::vector<std::string>& queue) {
-  std::string source = entry.source;
-  while (source.size() > 1 && source.back() == '/') {
-    source.pop_back();
-  }
-  const auto inside = [&source](const std::string& path) {
-    return path == source || (path.size() > source.size() && path.starts_with(source) &&
-                              (source == "/" || path[source.size()] == '/'));
-  };
+  const std::string source = WithoutTrailingSeparators(entry.source);
+  const auto inside = [&source](const std::string& path) { return IsAtOrBelow(path, source); };
   for (const PassScope::Folder& folder : folders) {
     if (folder.subtree && inside(folder.path)) {
       queue.push_back(folder.path);
