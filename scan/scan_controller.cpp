@@ -80,15 +80,14 @@ void ScanController::StartPass(PassScope scope) {
   if (worker_ != nullptr || shut_down_) {
     return;
   }
-  scoped_pass_ = !scope.rows.empty();
   scope_ = std::move(scope);
-  if (!scoped_pass_) {
+  if (!ScopedPass()) {
     reports_.clear();
     trigger_.Clear();  // this pass walks everything that changed so far
   }
   SyncWatches();
   ScanServices services = setup_;
-  services.scope = scoped_pass_ ? &scope_ : nullptr;
+  services.scope = ScopedPass() ? &scope_ : nullptr;
   worker_ = StartScanWorker(services);
   if (worker_ == nullptr) {
     // No thread could be made: stay idle and try again when the countdown runs out.
@@ -261,19 +260,8 @@ void ScanController::Dispatch(ScanMessage message) {
     case WM_SCAN_ROWREPORT:
       if (message.report != nullptr) {
         RowReport& kept = reports_[message.wparam];
-        if (scoped_pass_) {
-          // Only some folders were walked: their sets replace what the last passes found.
-          for (SetReport& set : message.report->sets) {
-            const auto same = std::find_if(kept.sets.begin(), kept.sets.end(), [&](const auto& k) {
-              return k.sfv_path == set.sfv_path;
-            });
-            if (same != kept.sets.end()) {
-              *same = std::move(set);
-            } else {
-              kept.sets.push_back(std::move(set));
-            }
-          }
-          kept.notice = std::move(message.report->notice);
+        if (ScopedPass()) {
+          MergeRowReport(kept, std::move(*message.report));
         } else {
           kept = std::move(*message.report);
         }
@@ -350,7 +338,7 @@ void ScanController::OnFolderChanges() {
   for (const FolderChange& change : changes) {
     trigger_.Note(change, now);
   }
-  SyncWatches();  // a new folder may have met the watch limit
+  SayWatchLimit();  // a new folder may have met it
   ArmChangeTimer();
 }
 
@@ -425,6 +413,10 @@ void ScanController::SyncWatches() {
     watched_rows_ = std::move(rows);
     watches_set_ = true;
   }
+  SayWatchLimit();
+}
+
+void ScanController::SayWatchLimit() {
   if (!limit_said_ && setup_.watcher->RefusedFolders() > 0) {
     limit_said_ = true;
     Say(static_cast<std::int64_t>(setup_.watcher->FirstRefusedRow()),

@@ -149,6 +149,10 @@ class ScanController {
   void StartPass(PassScope scope);
   // Sets the watches up again when the watch list or ScanOnChange changed since the last time.
   void SyncWatches();
+  // Says once that the kernel refused watches, with how many folders are watched and not.
+  void SayWatchLimit();
+  // The pass under way walks the changed folders only.
+  bool ScopedPass() const { return !scope_.rows.empty(); }
   void ArmChangeTimer();
   bool CanStartOnChange() const;
   std::chrono::steady_clock::time_point Now() const;
@@ -166,9 +170,8 @@ class ScanController {
   PassOutcome outcome_ = PassOutcome::kUnderWay;
   std::map<std::int64_t, RowReport> reports_;  // of the pass under way, by row
   ChangeTrigger trigger_;
-  bool scoped_pass_ = false;              // the pass under way walks changed folders only
-  PassScope scope_;                       // which ones; read by that pass's worker
-  bool watches_set_ = false;              // the watcher follows watched_rows_
+  PassScope scope_;           // the folders the pass under way walks; read by its worker
+  bool watches_set_ = false;  // the watcher follows watched_rows_
   std::vector<WatchEntry> watched_rows_;  // the watch list as the watches were set up
   std::set<std::int64_t> network_rows_;   // rows whose source gets no notifications
   std::set<std::string> network_said_;    // sources told of already

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 namespace qs {
 
@@ -17,6 +18,20 @@ std::string Count(std::size_t n, std::string_view label) {
 }
 
 }  // namespace
+
+void MergeRowReport(RowReport& kept, RowReport&& partial) {
+  for (SetReport& set : partial.sets) {
+    const auto same = std::find_if(kept.sets.begin(), kept.sets.end(), [&set](const SetReport& k) {
+      return k.sfv_path == set.sfv_path;
+    });
+    if (same != kept.sets.end()) {
+      *same = std::move(set);
+    } else {
+      kept.sets.push_back(std::move(set));
+    }
+  }
+  kept.notice = std::move(partial.notice);
+}
 
 std::string FormatRowReport(const RowReport& report) {
   std::size_t complete = 0;

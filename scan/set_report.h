@@ -32,6 +32,10 @@ struct RowReport {
   std::string notice;
 };
 
+// A pass that walked only some folders of the row: its sets replace those of `kept` with the
+// same SFV file, the others are added, and its notice replaces kept's.
+void MergeRowReport(RowReport& kept, RowReport&& partial);
+
 // Several lines: "2 sets complete", "1 waiting: x.sfv (3 of 5 volumes)", "1 failed: y.sfv
 // (y.r01, y.r02)", then the notice. "No SFV files found" for a row without sets.
 std::string FormatRowReport(const RowReport& report);
